@@ -1,0 +1,48 @@
+# The README's commands. Every target installs what is missing first (tools/setup.sh).
+JOBS ?= $(shell nproc)
+WIN := build/windows
+RUN_PREFIX := $(CURDIR)/build/wine-prefix
+
+.PHONY: setup build build-windows build-host build-asan run test bench demo fuzz format clean
+
+setup:
+	@tools/setup.sh
+
+build-windows: setup
+	@cmake --preset windows >/dev/null
+	@cmake --build --preset windows -j $(JOBS)
+
+build-host: setup
+	@cmake --preset host >/dev/null
+	@cmake --build --preset host -j $(JOBS)
+
+build-asan: setup
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan -j $(JOBS)
+
+build: build-windows build-host
+
+run: build-windows
+	@tools/run.sh
+
+# Unit tests under the sanitizers first, then every test (unit, Wine, end-to-end); the last
+# line printed is CTest's summary of the whole run.
+test: build build-asan
+	@ctest --preset asan -L unit -j $(JOBS) --output-on-failure --progress
+	@ctest --preset host -j $(JOBS) --output-on-failure
+
+bench: build
+	@bench/run.sh
+
+demo: build
+	@tools/demo.sh
+
+fuzz: setup
+	@tools/fuzz.sh 120
+
+format:
+	@find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+clean:
+	@tools/wine-env.sh stop >/dev/null 2>&1 || true
+	rm -rf build

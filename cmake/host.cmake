@@ -1,0 +1,51 @@
+# Host build: the portable layers with the headless form backend, and their unit tests.
+if(GERM_SANITIZE)
+    set(san -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+    add_compile_options(${san})
+    add_link_options(${san})
+endif()
+
+enable_testing()
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+file(GLOB unit_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
+add_executable(germ_unit_tests ${unit_sources})
+target_link_libraries(germ_unit_tests PRIVATE germ_core GTest::gtest GTest::gtest_main)
+gtest_discover_tests(germ_unit_tests PROPERTIES LABELS unit)
+
+if(GERM_FUZZ)
+    file(GLOB fuzz_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*.cpp)
+    foreach(src IN LISTS fuzz_sources)
+        get_filename_component(name ${src} NAME_WE)
+        add_executable(${name} ${src})
+        target_link_libraries(${name} PRIVATE germ_core)
+        target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+        target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+    endforeach()
+    target_compile_options(germ_core PRIVATE -fsanitize=fuzzer-no-link,address,undefined)
+    return()
+endif()
+
+# Tests that run the Windows build under Wine share one virtual display and one Wine prefix,
+# started by a fixture, and take turns because they give real input on that display.
+if(NOT GERM_SANITIZE)
+    set(GERM_WINDOWS_BUILD_DIR ${CMAKE_SOURCE_DIR}/build/windows CACHE PATH "Windows build folder")
+    set(wine_env ${CMAKE_SOURCE_DIR}/tools/wine-env.sh)
+    add_test(NAME wine_env_start COMMAND ${wine_env} start)
+    add_test(NAME wine_env_stop COMMAND ${wine_env} stop)
+    set_tests_properties(wine_env_start PROPERTIES FIXTURES_SETUP wine LABELS wine)
+    set_tests_properties(wine_env_stop PROPERTIES FIXTURES_CLEANUP wine LABELS wine)
+
+    add_test(NAME wine_tests COMMAND ${wine_env} exec wine ${GERM_WINDOWS_BUILD_DIR}/germ_wine_tests.exe)
+    set_tests_properties(wine_tests PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK display
+        LABELS wine TIMEOUT 600)
+
+    file(GLOB e2e_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/test_*.py)
+    foreach(t IN LISTS e2e_tests)
+        get_filename_component(name ${t} NAME_WE)
+        add_test(NAME e2e_${name} COMMAND ${wine_env} exec python3 ${t})
+        set_tests_properties(e2e_${name} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK display
+            LABELS e2e TIMEOUT 900 ENVIRONMENT "GERM_WINDOWS_BUILD=${GERM_WINDOWS_BUILD_DIR}")
+    endforeach()
+endif()

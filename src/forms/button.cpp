@@ -1,0 +1,15 @@
+#include "forms/button.h"
+
+namespace forms {
+
+void TButton::SetCaption(std::string caption) {
+    caption_ = std::move(caption);
+    CaptionChanged();
+}
+
+void TButton::Click() {
+    if (OnClick)
+        OnClick(this);
+}
+
+} // namespace forms

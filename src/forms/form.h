@@ -1,0 +1,114 @@
+#pragma once
+// Top-level window with its components.
+#include <string>
+#include <vector>
+
+#include "forms/control.h"
+
+namespace forms {
+
+enum class TBorderStyle { bsDialog, bsNone };
+enum class TFormStyle { fsNormal, fsStayOnTop };
+enum class TPosition { poDesigned, poScreenCenter };
+enum class TWindowState { wsNormal, wsMinimized, wsMaximized };
+
+struct TFont {
+    std::string name = "Tahoma"; // UTF-8
+    int height = 13;             // character height in pixels
+    int charset = 1;             // DEFAULT_CHARSET; 128 is SHIFTJIS_CHARSET
+    TColor color = clWindowText;
+};
+
+class TForm : public TControl {
+public:
+    // Backend: creates the hidden window. `className` names the window class ("TForm1").
+    TForm(TComponent* owner, std::string className);
+    ~TForm() override;
+
+    const std::string& ClassName() const { return className_; }
+
+    const std::string& Caption() const { return caption_; }
+    void SetCaption(std::string caption);
+
+    int ClientWidth() const { return width_ - FrameWidth(); }
+    int ClientHeight() const { return height_ - FrameHeight(); }
+    void SetClientSize(int width, int height);
+
+    TBorderStyle BorderStyle() const { return borderStyle_; }
+    void SetBorderStyle(TBorderStyle style);
+    TFormStyle FormStyle() const { return formStyle_; }
+    void SetFormStyle(TFormStyle style);
+    TPosition Position() const { return position_; }
+    void SetPosition(TPosition position) { position_ = position; }
+    TColor Color() const { return color_; }
+    void SetColor(TColor color);
+    const TFont& Font() const { return font_; }
+    void SetFont(const TFont& font); // the form's controls use the form's font
+
+    TWindowState WindowState() const { return windowState_; }
+    void SetWindowState(TWindowState state);
+
+    // Showing raises OnShow every time the window becomes visible, before it appears; the first
+    // show centres a poScreenCenter form. Hiding makes it invisible without closing.
+    void SetFocus(); // gives the window the keyboard focus
+
+    // Asks OnCloseQuery; when the close is allowed the form is hidden and, for the main form, the
+    // application terminates. Returns whether the form closed.
+    bool Close();
+    // Only the close query: whether a close would be allowed now (also used at session end).
+    bool CloseQuery();
+
+    TNotifyEvent OnShow;
+    TCloseQueryEvent OnCloseQuery;
+
+    const std::vector<TControl*>& Controls() const { return controls_; }
+
+    // Design-time scaling: when the screen's resolution differs from `designPixelsPerInch`, the
+    // font height is scaled by the ratio; when the font then measures a text height other than
+    // `designTextHeight`, the controls' bounds and the client size are scaled by that ratio.
+    void ScaleForScreen(int designPixelsPerInch, int designTextHeight);
+
+    // Backend: the text height and width the form's font measures for `text`.
+    int MeasureTextHeight() const;
+    int MeasureTextWidth(const std::string& text) const;
+
+    // Backend: the window shows (iconic, not activated) without raising OnShow; OnShow runs
+    // when it is first restored. Used for a start-up request to show minimised.
+    void ShowMinimizedPending();
+    bool ShowPending() const { return showPending_; }
+    // Called by the backend when a pending window is restored by the user.
+    void RestoredFromPending();
+
+protected:
+    void BoundsChanged() override;
+    void VisibleChanged() override;
+
+private:
+    friend class TControl;
+    // Backend hooks.
+    int FrameWidth() const;  // non-client width for the border style
+    int FrameHeight() const; // non-client height
+    void CaptionChanged();
+    void StyleChanged(); // border style, form style
+    void ColorChanged();
+    void FontChanged();
+    void WindowStateChanged();
+    void FocusNow();
+    void ApplyBounds();           // moves and sizes the window to the stored bounds
+    void ApplyVisible();          // shows (in WindowState()) or hides the window
+    void ApplyMinimizedPending(); // shows the window minimised without activating it
+
+    std::string className_;
+    std::string caption_;
+    TBorderStyle borderStyle_ = TBorderStyle::bsDialog;
+    TFormStyle formStyle_ = TFormStyle::fsNormal;
+    TPosition position_ = TPosition::poDesigned;
+    TColor color_ = clBtnFace;
+    TFont font_;
+    TWindowState windowState_ = TWindowState::wsNormal;
+    bool shownOnce_ = false;
+    bool showPending_ = false;
+    std::vector<TControl*> controls_;
+};
+
+} // namespace forms

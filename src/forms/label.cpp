@@ -1,0 +1,15 @@
+#include "forms/label.h"
+
+#include "forms/form.h"
+
+namespace forms {
+
+void TLabel::SetCaption(std::string caption) {
+    caption_ = std::move(caption);
+    CaptionChanged();
+    // Auto-size: the width follows the text.
+    if (Parent())
+        SetWidth(Parent()->MeasureTextWidth(caption_));
+}
+
+} // namespace forms

@@ -1,0 +1,36 @@
+#pragma once
+// Window timer. Ticks arrive on the GUI thread through the message loop. Setting Enabled to the
+// value it has does nothing; switching a running timer off stops its ticks; switching a stopped
+// timer on starts a fresh full interval.
+#include "forms/types.h"
+
+namespace forms {
+
+class TTimer : public TComponent {
+public:
+    explicit TTimer(TComponent* owner);
+    ~TTimer() override;
+
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool enabled);
+    unsigned Interval() const { return interval_; }
+    void SetInterval(unsigned milliseconds);
+
+    void SetOnTimer(TNotifyEvent handler);
+    // Raised by the backend at each tick.
+    void Tick();
+
+    // Whether the timer is armed: enabled, with an interval and a handler.
+    bool Running() const { return enabled_ && interval_ > 0 && onTimer_ != nullptr; }
+
+private:
+    void Update(); // stops the ticks, then starts a fresh interval when Running()
+    void Start();  // backend: starts ticking every Interval() from now
+    void Stop();   // backend: stops ticking
+    TNotifyEvent onTimer_;
+    bool enabled_ = true;
+    unsigned interval_ = 1000;
+    bool armed_ = false;
+};
+
+} // namespace forms

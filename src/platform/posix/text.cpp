@@ -1,0 +1,37 @@
+#include <cerrno>
+#include <iconv.h>
+
+#include "platform/text.h"
+
+namespace platform {
+
+std::string Utf8ToCp932(std::string_view utf8) {
+    iconv_t cd = iconv_open("CP932", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return std::string(utf8);
+    std::string out;
+    char buffer[256];
+    char* in = const_cast<char*>(utf8.data());
+    size_t inLeft = utf8.size();
+    while (inLeft > 0) {
+        char* o = buffer;
+        size_t oLeft = sizeof buffer;
+        const size_t r = iconv(cd, &in, &inLeft, &o, &oLeft);
+        const int err = errno;
+        out.append(buffer, static_cast<size_t>(o - buffer));
+        if (r == static_cast<size_t>(-1) && err != E2BIG) {
+            // Not convertible (or not UTF-8): write "?" for this character and go on.
+            out += '?';
+            size_t skip = 1;
+            while (err == EILSEQ && skip < inLeft &&
+                   (static_cast<unsigned char>(in[skip]) & 0xC0) == 0x80)
+                ++skip;
+            in += skip;
+            inLeft -= skip;
+        }
+    }
+    iconv_close(cd);
+    return out;
+}
+
+} // namespace platform

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# A virtual display and a Wine prefix shared by the tests that run Windows programs.
+#   wine-env.sh start      start Xvfb and a persistent wineserver (creates the prefix once)
+#   wine-env.sh exec CMD   run CMD inside that environment
+#   wine-env.sh stop       end every Wine program of the prefix and the display
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+state="$root/build/wine-env"
+envfile="$state/env"
+
+case "${1:-}" in
+start)
+    "$0" stop >/dev/null 2>&1 || true
+    mkdir -p "$state"
+    prefix="$root/build/wine-test-prefix"
+    "$root/tools/wineprefix.sh" "$prefix" --unmanaged
+    # Pick a display number nobody uses.
+    n=90
+    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$state/xvfb.log" 2>&1 &
+    echo $! >"$state/xvfb.pid"
+    for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
+    cat >"$envfile" <<EOT
+export DISPLAY=:$n
+export WINEPREFIX=$prefix
+export WINEDEBUG=-all
+export LANG=ja_JP.UTF-8
+export LC_ALL=ja_JP.UTF-8
+export WINEDLLOVERRIDES="mscoree,mshtml="
+EOT
+    . "$envfile"
+    wineserver -p
+    # Start Wine's helper processes with output going nowhere, so a later program whose output
+    # is piped does not hand its pipe to them.
+    wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+    echo "wine-env: display :$n, prefix $prefix"
+    ;;
+exec)
+    shift
+    [ -f "$envfile" ] || { echo "wine-env: not started (run '$0 start')" >&2; exit 2; }
+    . "$envfile"
+    exec "$@"
+    ;;
+stop)
+    if [ -f "$envfile" ]; then
+        . "$envfile"
+        wineserver -k 2>/dev/null || true
+    fi
+    if [ -f "$state/xvfb.pid" ]; then
+        kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
+        rm -f "$state/xvfb.pid"
+    fi
+    rm -f "$envfile"
+    ;;
+*)
+    echo "usage: $0 start|exec CMD...|stop" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Creates (once) a Wine prefix for the program: Japanese locale, Japanese fonts for the dialog's
+# font names. Usage: wineprefix.sh DIR [--unmanaged]
+#   --unmanaged  Wine draws its own window frames and treats windows as unmanaged, for a display
+#                without a window manager (otherwise every hide waits ~2 s for one).
+set -euo pipefail
+prefix=$1
+mode=${2:-}
+stamp="$prefix/.germ-ready$mode"
+[ -f "$stamp" ] && exit 0
+
+export WINEPREFIX="$prefix" WINEDEBUG=-all LANG=ja_JP.UTF-8 WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$prefix"
+echo "wineprefix: creating $prefix (takes a few seconds once)"
+wineboot -i >/dev/null 2>&1 </dev/null
+reg() { wine reg add "$@" /f >/dev/null 2>&1 </dev/null; }
+# The dialog's font and the system's Japanese UI fonts map to IPA fonts.
+fonts='HKCU\Software\Wine\Fonts\Replacements'
+reg "$fonts" /v 'ＭＳ Ｐゴシック' /t REG_SZ /d 'IPAPGothic'
+reg "$fonts" /v 'ＭＳ ゴシック' /t REG_SZ /d 'IPAGothic'
+reg "$fonts" /v 'MS PGothic' /t REG_SZ /d 'IPAPGothic'
+reg "$fonts" /v 'MS Gothic' /t REG_SZ /d 'IPAGothic'
+reg "$fonts" /v 'MS UI Gothic' /t REG_SZ /d 'IPAPGothic'
+reg "$fonts" /v 'Meiryo UI' /t REG_SZ /d 'IPAPGothic'
+if [ "$mode" = "--unmanaged" ]; then
+    reg 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N
+    reg 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N
+fi
+wineserver -w
+touch "$stamp"
