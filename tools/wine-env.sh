@@ -3,16 +3,18 @@
 #   wine-env.sh start      start Xvfb and a persistent wineserver (creates the prefix once)
 #   wine-env.sh exec CMD   run CMD inside that environment
 #   wine-env.sh stop       end every Wine program of the prefix and the display
+# GERM_WINE_ENV (default "test") names the environment, so several can run side by side.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-state="$root/build/wine-env"
+name=${GERM_WINE_ENV:-test}
+state="$root/build/wine-env-$name"
 envfile="$state/env"
 
 case "${1:-}" in
 start)
     "$0" stop >/dev/null 2>&1 || true
     mkdir -p "$state"
-    prefix="$root/build/wine-test-prefix"
+    prefix="$root/build/wine-prefix-$name"
     "$root/tools/wineprefix.sh" "$prefix" --unmanaged
     # Pick a display number nobody uses.
     n=90
