@@ -41,6 +41,13 @@ if(NOT GERM_SANITIZE)
     set_tests_properties(wine_tests PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK display
         LABELS wine TIMEOUT 600)
 
+    # The shipped executable keeps its protections and imports only system DLLs.
+    add_test(NAME binary_hardening COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/binary/check_pe.py
+        ${GERM_WINDOWS_BUILD_DIR}/Germcatcher.exe)
+    add_test(NAME binary_hardening_checker COMMAND python3
+        ${CMAKE_SOURCE_DIR}/tests/binary/test_check_pe.py)
+    set_tests_properties(binary_hardening binary_hardening_checker PROPERTIES LABELS binary)
+
     file(GLOB e2e_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/test_*.py)
     foreach(t IN LISTS e2e_tests)
         get_filename_component(name ${t} NAME_WE)

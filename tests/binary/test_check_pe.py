@@ -1,0 +1,59 @@
+#!/usr/bin/env python3
+"""The hardening check must notice when a protection is lost: builds small images with and
+without each protection and runs the checker on them."""
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+CXX = "x86_64-w64-mingw32-g++-posix"
+SOURCE = "#include <windows.h>\nint main() { MessageBoxW(nullptr, L\"x\", L\"y\", 0); return 0; }\n"
+MANIFEST = ('<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
+            '<assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion="1.0">'
+            '<trustInfo xmlns="urn:schemas-microsoft-com:asm.v3"><security><requestedPrivileges>'
+            '<requestedExecutionLevel level="{level}" uiAccess="false"/>'
+            '</requestedPrivileges></security></trustInfo></assembly>\n')
+
+
+class CheckPe(unittest.TestCase):
+    def build(self, level="asInvoker", flags=()):
+        d = self.enterContext(tempfile.TemporaryDirectory())
+        with open(os.path.join(d, "m.manifest"), "w") as f:
+            f.write(MANIFEST.format(level=level))
+        with open(os.path.join(d, "r.rc"), "w") as f:
+            f.write('1 24 "m.manifest"\n')
+        with open(os.path.join(d, "s.cpp"), "w") as f:
+            f.write(SOURCE)
+        subprocess.run(["x86_64-w64-mingw32-windres", "r.rc", "-O", "coff", "-o", "r.o"],
+                       cwd=d, check=True)
+        exe = os.path.join(d, "s.exe")
+        subprocess.run([CXX, "s.cpp", "r.o", "-static", "-s", "-o", exe, *flags], cwd=d, check=True)
+        return exe
+
+    def check(self, exe):
+        r = subprocess.run([sys.executable, os.path.join(HERE, "check_pe.py"), exe],
+                           capture_output=True, text=True)
+        return r.returncode, r.stdout
+
+    def test_hardened_image_passes(self):
+        rc, out = self.check(self.build(flags=["-Wl,--dynamicbase,--high-entropy-va,--nxcompat"]))
+        self.assertEqual(rc, 0, out)
+
+    def test_each_lost_protection_fails(self):
+        cases = {
+            "ASLR": dict(flags=["-Wl,--disable-dynamicbase"]),
+            "high-entropy": dict(flags=["-Wl,--disable-high-entropy-va"]),
+            "DEP": dict(flags=["-Wl,--disable-nxcompat"]),
+            "elevation": dict(level="requireAdministrator"),
+        }
+        for name, kw in cases.items():
+            with self.subTest(name):
+                rc, out = self.check(self.build(**kw))
+                self.assertEqual(rc, 1, out)
+                self.assertIn("FAIL", out)
+
+
+if __name__ == "__main__":
+    unittest.main()
