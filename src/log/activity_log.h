@@ -13,10 +13,10 @@ extern std::string LogFilePath;
 
 // Sets LogFilePath from the executable's path, then appends the start entry (which may create
 // the file).
-void StartLog();
+void StartLog() noexcept;
 // Appends the entry for the opening question's answer: Yes for 6, No for anything else. Never
 // creates the file.
-void LogChoice(int answerCode);
+void LogChoice(int answerCode) noexcept;
 // Appends the time stamp and `text` (UTF-8) as code page 932 bytes in one write.
 void AppendLogEntry(std::string_view text, bool mayCreate) noexcept;
 

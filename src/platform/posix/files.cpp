@@ -20,21 +20,26 @@ std::string ModuleFileName() {
 }
 
 bool AppendToFile(const std::string& path, std::string_view bytes, bool mayCreate) noexcept {
+    if (path.empty())
+        return false;
+    // O_APPEND without O_TRUNC: an existing file keeps its content, and each write lands at the
+    // end as it is at that moment, even when other programs append to it meanwhile.
     const int flags = O_WRONLY | O_APPEND | O_CLOEXEC | (mayCreate ? O_CREAT : 0);
-    const int fd = open(path.c_str(), flags, 0644);
+    int fd;
+    do
+        fd = open(path.c_str(), flags, 0644);
+    while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return false;
+    // One write per entry, so entries of programs sharing the file never interleave; a short
+    // write is not continued (its rest could land after someone else's entry).
     bool ok = true;
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        done += static_cast<size_t>(n);
+    if (!bytes.empty()) {
+        ssize_t n;
+        do
+            n = write(fd, bytes.data(), bytes.size());
+        while (n < 0 && errno == EINTR);
+        ok = n == static_cast<ssize_t>(bytes.size());
     }
     return close(fd) == 0 && ok;
 }

@@ -2,7 +2,10 @@
 
 namespace platform {
 
-// The host build has no Windows locale; the defaults stand.
-LocaleSettings ReadLocaleSettings() { return LocaleSettings{}; }
+// The host build has no Windows locale. The defaults stand, so stamps on the host do not depend
+// on the environment of whoever runs the tests.
+LocaleSettings ReadLocaleSettings() {
+    return LocaleSettings{};
+}
 
 } // namespace platform

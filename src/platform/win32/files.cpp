@@ -1,0 +1,88 @@
+#include <windows.h>
+
+#include <limits>
+#include <new>
+
+#include "platform/files.h"
+#include "platform/win32/wide.h"
+
+namespace platform {
+
+std::string ModuleFileName() {
+    // The path is read in full, however long the installation folder is.
+    std::wstring buffer(MAX_PATH + 1, L'\0');
+    for (;;) {
+        const DWORD size = static_cast<DWORD>(buffer.size());
+        const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), size);
+        if (n == 0)
+            return {};
+        if (n < size) {
+            buffer.resize(n);
+            return win32::Narrow(buffer);
+        }
+        if (buffer.size() >= 0x10000)
+            return {};
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+namespace {
+
+bool StartsWith(std::wstring_view s, std::wstring_view prefix) {
+    return s.substr(0, prefix.size()) == prefix;
+}
+
+// Paths of MAX_PATH characters or more only open in their extended form (\\?\C:\... or
+// \\?\UNC\server\share\...), which the system takes literally: make them full and canonical
+// first.
+std::wstring ForOpening(const std::string& path) {
+    std::wstring wide = win32::Widen(path);
+    if (wide.size() < MAX_PATH || StartsWith(wide, L"\\\\?\\") || StartsWith(wide, L"\\\\.\\"))
+        return wide;
+    const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (size == 0)
+        return wide;
+    std::wstring full(size, L'\0');
+    const DWORD n = ::GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+    if (n == 0 || n >= size)
+        return wide;
+    full.resize(n);
+    if (StartsWith(full, L"\\\\?\\") || StartsWith(full, L"\\\\.\\"))
+        return full;
+    if (StartsWith(full, L"\\\\"))
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
+} // namespace
+
+bool AppendToFile(const std::string& path, std::string_view bytes, bool mayCreate) noexcept {
+    try {
+        if (path.empty() || bytes.size() > std::numeric_limits<DWORD>::max())
+            return false;
+        const std::wstring name = ForOpening(path);
+        // Append-only access: every write lands at the end of the file as it is at that moment,
+        // even when other programs append to it meanwhile. OPEN_ALWAYS never truncates.
+        const HANDLE file = ::CreateFileW(
+            name.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+            mayCreate ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return false;
+        bool ok = ::GetFileType(file) == FILE_TYPE_DISK;
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (ok && ::GetFileInformationByHandle(file, &info))
+            ok = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+        if (ok && !bytes.empty()) {
+            // One write per entry, so entries of programs sharing the file never interleave.
+            DWORD written = 0;
+            ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                             nullptr) &&
+                 written == bytes.size();
+        }
+        return ::CloseHandle(file) && ok;
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace platform

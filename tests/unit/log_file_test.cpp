@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include "log/activity_log.h"
+#include "log_entry_bytes.h"
+#include "platform/files.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class FakeClock final : public platform::Clock {
+public:
+    platform::LocalTime now{2025, 1, 2, 4, 15, 4, 5, 678};
+    platform::LocalTime Now() override { return now; }
+    void Sleep(unsigned milliseconds) override {
+        now.second += static_cast<int>(milliseconds / 1000);
+    }
+};
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteAll(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// A fresh folder for the log, the fake clock installed, and LogFilePath put back afterwards.
+class LogFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("germ-log-" + std::to_string(std::random_device{}()));
+        fs::create_directories(dir_);
+        saved_ = LogFilePath;
+        LogFilePath = (dir_ / "prank.txt").string();
+        platform::SetClock(&clock_);
+    }
+    void TearDown() override {
+        platform::SetClock(nullptr);
+        LogFilePath = saved_;
+        fs::remove_all(dir_);
+    }
+    fs::path dir_;
+    FakeClock clock_;
+    std::string saved_;
+};
+
+// On the host the locale's defaults stand: "M/d/yy", 12-hour, "am"/"pm" after the time.
+const std::string kStamp = "1/2/25 3:04:05 pm";
+
+} // namespace
+
+TEST_F(LogFile, EntriesAreStampAndTextInCodePage932) {
+    AppendLogEntry(activity_log::kStartText, true);
+    LogChoice(6);
+    LogChoice(7);
+    LogChoice(0); // anything but Yes counts as No
+    EXPECT_EQ(ReadAll(LogFilePath), kStamp + log_bytes::kStart + kStamp + log_bytes::kYes + kStamp +
+                                        log_bytes::kNo + kStamp + log_bytes::kNo);
+    EXPECT_EQ(log_bytes::kStart.size(), 35u);
+    EXPECT_EQ(log_bytes::kYes.size(), 36u);
+    EXPECT_EQ(log_bytes::kNo.size(), 34u);
+}
+
+TEST_F(LogFile, AtMidnightTheDateIsFollowedDirectlyByTheText) {
+    clock_.now = {2025, 1, 2, 4, 0, 0, 0, 500};
+    AppendLogEntry(activity_log::kStartText, true);
+    EXPECT_EQ(ReadAll(LogFilePath), "1/2/25" + log_bytes::kStart);
+}
+
+TEST_F(LogFile, ExistingContentIsKeptAndTheRunAppendedInOrder) {
+    const std::string old("old \x82\xa0 content\r\n\x00\xff end", 22);
+    WriteAll(LogFilePath, old);
+    AppendLogEntry(activity_log::kStartText, true);
+    clock_.Sleep(2000);
+    LogChoice(7);
+    EXPECT_EQ(ReadAll(LogFilePath),
+              old + kStamp + log_bytes::kStart + "1/2/25 3:04:07 pm" + log_bytes::kNo);
+}
+
+TEST_F(LogFile, FailuresAreSilent) {
+    // The choice entry never creates the file.
+    LogChoice(6);
+    EXPECT_FALSE(fs::exists(LogFilePath));
+
+    // A folder bearing the log file's name: nothing is written, nothing thrown.
+    fs::create_directory(LogFilePath);
+    AppendLogEntry(activity_log::kStartText, true);
+    LogChoice(6);
+    EXPECT_TRUE(fs::is_directory(LogFilePath));
+    EXPECT_TRUE(fs::is_empty(LogFilePath));
+
+    // A missing folder, and no path at all.
+    LogFilePath = (dir_ / "missing" / "prank.txt").string();
+    AppendLogEntry(activity_log::kStartText, true);
+    EXPECT_FALSE(fs::exists(dir_ / "missing"));
+    LogFilePath.clear();
+    AppendLogEntry(activity_log::kStartText, true);
+}
+
+TEST_F(LogFile, StartLogWritesBesideTheExecutable) {
+    StartLog();
+    ASSERT_EQ(LogFilePath, activity_log::DeriveLogPath(platform::ModuleFileName()));
+    EXPECT_EQ(fs::path(LogFilePath).parent_path(),
+              fs::path(platform::ModuleFileName()).parent_path());
+    // Other test processes may write the same file: look for the entry, not its position.
+    EXPECT_NE(ReadAll(LogFilePath).find(kStamp + log_bytes::kStart), std::string::npos);
+}
+
+TEST_F(LogFile, SettingsAreReloadedOnRequest) {
+    ReloadLogSettings();
+    AppendLogEntry("x", true);
+    EXPECT_EQ(ReadAll(LogFilePath), kStamp + "x");
+}
