@@ -1,0 +1,171 @@
+// The framework's backend hooks without a window system: windows are plain records, timers are
+// armed in virtual time and message boxes are answered from the harness's script.
+#include <algorithm>
+
+#include "forms/forms.h"
+#include "forms/headless/state.h"
+
+namespace forms {
+
+using headless::detail::GetState;
+
+// --- screen ---
+
+int TScreen::Width() const {
+    return GetState().screenWidth;
+}
+int TScreen::Height() const {
+    return GetState().screenHeight;
+}
+int TScreen::PixelsPerInch() const {
+    return GetState().pixelsPerInch;
+}
+
+// --- controls ---
+
+void TControl::BoundsChanged() {}
+void TControl::VisibleChanged() {}
+void TControl::DestroyHandle() {
+    handle_ = nullptr;
+}
+
+TLabel::TLabel(TForm* parent) : TControl(parent) {}
+void TLabel::CaptionChanged() {}
+
+TButton::TButton(TForm* parent) : TControl(parent) {}
+void TButton::CaptionChanged() {}
+
+TProgressBar::TProgressBar(TForm* parent) : TControl(parent) {}
+void TProgressBar::RangeChanged() {}
+void TProgressBar::PositionChanged() {}
+
+// --- forms ---
+
+namespace {
+// A fixed dialog frame: 3 pixels on each side and a 19-pixel title bar.
+constexpr int kDialogFrameWidth = 6;
+constexpr int kDialogFrameHeight = 25;
+} // namespace
+
+TForm::TForm(TComponent* owner, std::string className)
+    : TControl(owner, nullptr), className_(std::move(className)) {
+    visible_ = false; // created hidden
+    GetState().forms[this] = headless::FormRecord{};
+}
+
+TForm::~TForm() {
+    GetState().forms.erase(this);
+}
+
+int TForm::FrameWidth() const {
+    return borderStyle_ == TBorderStyle::bsDialog ? kDialogFrameWidth : 0;
+}
+int TForm::FrameHeight() const {
+    return borderStyle_ == TBorderStyle::bsDialog ? kDialogFrameHeight : 0;
+}
+
+void TForm::CaptionChanged() {}
+void TForm::StyleChanged() {}
+void TForm::ColorChanged() {}
+void TForm::FontChanged() {}
+void TForm::WindowStateChanged() {}
+void TForm::ApplyBounds() {}
+
+void TForm::FocusNow() {
+    auto& state = GetState();
+    auto& record = state.forms[this];
+    ++record.focusCount;
+    record.lastFocusMs = state.nowMs;
+}
+
+void TForm::ApplyVisible() {
+    auto& state = GetState();
+    auto& record = state.forms[this];
+    if (visible_) {
+        ++record.showCount;
+        record.minimizedPending = false;
+    } else {
+        ++record.hideCount;
+        record.lastHideMs = state.nowMs;
+    }
+}
+
+void TForm::ApplyMinimizedPending() {
+    GetState().forms[this].minimizedPending = true;
+}
+
+int TForm::MeasureTextHeight() const {
+    const int fixed = GetState().textHeight;
+    return fixed > 0 ? fixed : font_.height;
+}
+
+int TForm::MeasureTextWidth(const std::string& text) const {
+    const auto& state = GetState();
+    if (state.textWidth)
+        return state.textWidth(text, font_.height);
+    // Half the font height for a single-byte character, the full height for any other.
+    int width = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80)
+            width += font_.height / 2;
+        else if ((c & 0xC0) != 0x80)
+            width += font_.height;
+    }
+    return width;
+}
+
+// --- timers ---
+
+void TTimer::Start() {
+    auto& state = GetState();
+    state.timers[this] = state.nowMs + interval_;
+}
+
+void TTimer::Stop() {
+    GetState().timers.erase(this);
+}
+
+// --- application ---
+
+void TApplication::Initialize() {
+    ++GetState().initializeCount;
+}
+
+int TApplication::StartupShowCommand() const {
+    return GetState().startupShowCommand;
+}
+
+void TApplication::RunLoop() {
+    auto& state = GetState();
+    headless::detail::RunTopLevel(state.nowMs + state.loopLimitMs);
+}
+
+int TApplication::MessageBox(std::string_view text, std::string_view caption, unsigned flags) {
+    auto& state = GetState();
+    headless::BoxRecord record;
+    record.text = std::string(text);
+    record.caption = std::string(caption);
+    record.flags = flags;
+    record.atMs = state.nowMs;
+    record.timerRunning = !state.timers.empty();
+    record.mainFormVisible = mainForm_ && mainForm_->Visible();
+    record.depth = state.boxDepth + 1;
+    state.boxes.push_back(record);
+
+    headless::BoxAnswer answer;
+    if (state.boxHandler) {
+        answer = state.boxHandler(record);
+    } else if (!state.answers.empty()) {
+        answer = state.answers.front();
+        state.answers.pop_front();
+    }
+    // The box's nested loop: timers keep ticking while the user reads; input to the program's
+    // own windows is blocked, so scheduled actions wait for the top-level loop.
+    ++state.boxDepth;
+    headless::detail::Pump(state.nowMs + answer.readingMs, false);
+    --state.boxDepth;
+    return answer.result;
+}
+
+} // namespace forms
