@@ -1,0 +1,484 @@
+"""Drives the real Germcatcher.exe under Wine in Xvfb for the end-to-end tests.
+
+Run inside the test environment (tools/wine-env.sh exec ...), which provides DISPLAY, WINEPREFIX
+and the Japanese locale. GERM_WINDOWS_BUILD names the Windows build folder holding
+Germcatcher.exe and probe.exe (default build/windows).
+
+Windows are read through probe.exe (JSON lines); input is real X input through xdotool where the
+scenario is about the user's hand, and posted messages where only an answer is needed.
+Waits poll with generous timeouts; no test asserts how fast anything happens.
+"""
+
+import datetime
+import json
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+import threading
+import time
+import unittest
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[2]
+BUILD = Path(os.environ.get("GERM_WINDOWS_BUILD", ROOT / "build" / "windows"))
+if not BUILD.is_absolute():
+    BUILD = ROOT / BUILD
+EXE = BUILD / "Germcatcher.exe"
+PROBE = Path(os.environ.get("GERM_PROBE", BUILD / "probe.exe"))
+
+# ---- the program's texts --------------------------------------------------------------------
+
+CAPTION = "Germcatcher"
+QUESTION = "ウィルスを発見しました！\n実行する場合は「はい」を、友達１０人に転送する場合は「いいえ」を押してください。"
+ERASING = "ハードディスクの消去中です．．．"
+SEARCHING = "アドレス帳を検索しています．．．"
+SENDING = "ウィルスメールを送信しています．．．"
+CANCEL_CAPTION = "キャンセル"
+YES_FINALE = [
+    "ハードディスクの内容が消去されました。\nこのコンピュータは二度と使用できません。",
+    "・・・んなわけないって。",
+    "あなたは、他人のために自分を犠牲にしているかのようにパフォーマンスする、偽善者であることが証明されました。",
+]
+NO_FINALE = [
+    "ウィルスメールの送信を完了しました。",
+    "・・・んなわけないって。",
+    "あなたは、友人にウィルスを送りつける、極悪非道な人であることが証明されました。",
+]
+BUSY = "今忙しいから。。。閉じるのはまた後でね。"
+CANCEL_TEXT = "人生、後戻りは許されませんよね^^"
+
+LOG_TEXTS = {
+    "start": "\r\nGerm Catcher を起動しました。\r\n\r\n".encode("cp932"),
+    "yes": "\r\nウィルスの実行を選択しました。\r\n\r\n".encode("cp932"),
+    "no": "\r\nメールの転送を選択しました。\r\n\r\n".encode("cp932"),
+}
+
+# ---- Windows values -------------------------------------------------------------------------
+
+IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
+SW_MAXIMIZE, SW_SHOWMINNOACTIVE = 3, 7
+WS_POPUP = 0x80000000
+WS_CAPTION = 0x00C00000
+WS_BORDER = 0x00800000
+WS_DLGFRAME = 0x00400000
+WS_SYSMENU = 0x00080000
+WS_THICKFRAME = 0x00040000
+WS_MINIMIZEBOX = 0x00020000
+WS_MAXIMIZEBOX = 0x00010000
+WS_EX_TOPMOST = 0x00000008
+SS_TYPEMASK, SS_ICON = 0x1F, 0x03
+BOX_TEXT_ID = 0xFFFF
+
+# ---- probe and input ------------------------------------------------------------------------
+
+
+def winpath(path):
+    """The Windows name of a host path (Wine maps / to drive Z:)."""
+    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
+def probe(*args, timeout=30):
+    """Runs one probe command and returns its JSON lines."""
+    out = subprocess.run(
+        ["wine", str(PROBE), *map(str, args)],
+        stdin=subprocess.DEVNULL,
+        stdout=subprocess.PIPE,
+        stderr=subprocess.DEVNULL,
+        timeout=timeout,
+        check=False,
+    ).stdout
+    return [json.loads(line) for line in out.decode("utf-8").splitlines() if line.strip()]
+
+
+def xdo(*args):
+    subprocess.run(["xdotool", *map(str, args)], check=True, timeout=20)
+
+
+def centre(rect):
+    left, top, right, bottom = rect
+    return (left + right) // 2, (top + bottom) // 2
+
+
+def click(x, y, button=1):
+    xdo("mousemove", x, y, "click", button)
+
+
+def wait_for(predicate, timeout, what, interval=0.05):
+    """Polls until predicate() returns something truthy and returns it."""
+    deadline = time.monotonic() + timeout
+    last = None
+    while True:
+        last = predicate()
+        if last:
+            return last
+        if time.monotonic() > deadline:
+            raise AssertionError(f"timed out after {timeout} s waiting for {what}")
+        time.sleep(interval)
+
+
+# ---- windows as the probe reports them -------------------------------------------------------
+
+
+def is_box(w):
+    return w["class"] == "#32770"
+
+
+def box_text(box):
+    for c in box["children"]:
+        if c["id"] == BOX_TEXT_ID:
+            return c["text"]
+    return None
+
+
+def box_buttons(box):
+    return sorted(
+        c["id"]
+        for c in box["children"]
+        if c["class"].lower() == "button" and c["visible"] and c["id"] in range(1, 12)
+    )
+
+
+def box_has_icon(box):
+    return any(
+        c["class"].lower() == "static"
+        and c["visible"]
+        and (c["style"] & SS_TYPEMASK) == SS_ICON
+        and c.get("icon", 0) != 0
+        for c in box["children"]
+    )
+
+
+def child(window, cls, text=None):
+    for c in window["children"]:
+        if c["class"].lower() == cls.lower() and (text is None or c["text"] == text):
+            return c
+    return None
+
+
+def bar_of(window):
+    return child(window, "msctls_progress32")
+
+
+def label_of(window):
+    return child(window, "Static")
+
+
+def button_centre(window, ident):
+    for c in window["children"]:
+        if c["id"] == ident:
+            return centre(c["rect"])
+    raise AssertionError(f"no button {ident} in {window['class']} {window['text']!r}")
+
+
+# ---- screenshots ----------------------------------------------------------------------------
+
+
+class Shot:
+    """A screenshot of the whole virtual screen as RGB bytes."""
+
+    def __init__(self):
+        ppm = subprocess.run(
+            ["import", "-display", os.environ["DISPLAY"], "-window", "root", "-depth", "8", "ppm:-"],
+            stdout=subprocess.PIPE,
+            stderr=subprocess.DEVNULL,
+            check=True,
+            timeout=30,
+        ).stdout
+        fields = []
+        pos = 0
+        while len(fields) < 4:  # magic, width, height, maxval
+            while ppm[pos : pos + 1].isspace():
+                pos += 1
+            if ppm[pos : pos + 1] == b"#":
+                pos = ppm.index(b"\n", pos)
+                continue
+            end = pos
+            while not ppm[end : end + 1].isspace():
+                end += 1
+            fields.append(ppm[pos:end])
+            pos = end
+        if fields[0] != b"P6" or fields[3] != b"255":
+            raise AssertionError(f"unexpected screenshot format {fields!r}")
+        self.width, self.height = int(fields[1]), int(fields[2])
+        self.pixels = ppm[pos + 1 :]
+
+    def pixel(self, x, y):
+        i = (y * self.width + x) * 3
+        return tuple(self.pixels[i : i + 3])
+
+
+# ---- the activity log -----------------------------------------------------------------------
+
+# ja-JP: short date yyyy/M/d, then " H:mm:ss" unless the time is exactly midnight.
+STAMP = re.compile(
+    rb"(\d{4})/(1[0-2]|[1-9])/(3[01]|[12]\d|[1-9])"
+    rb"(?: (2[0-3]|1\d|\d):([0-5]\d):([0-5]\d))?"
+)
+
+
+def parse_log(data):
+    """Splits log bytes into entries [(kind, stamp bytes, datetime)]; fails on any stray byte."""
+    entries = []
+    pos = 0
+    while pos < len(data):
+        m = STAMP.match(data, pos)
+        if not m:
+            raise AssertionError(f"no time stamp at byte {pos}: {data[pos:pos + 48]!r}")
+        kind = next((k for k, t in LOG_TEXTS.items() if data.startswith(t, m.end())), None)
+        if kind is None:
+            raise AssertionError(f"no entry text after stamp at byte {pos}: {data[pos:pos + 48]!r}")
+        y, mo, d = (int(g) for g in m.group(1, 2, 3))
+        if m.group(4) is None:
+            when = datetime.datetime(y, mo, d)
+        else:
+            when = datetime.datetime(y, mo, d, *(int(g) for g in m.group(4, 5, 6)))
+            if when.time() == datetime.time(0, 0, 0):
+                raise AssertionError(f"midnight stamp with a time at byte {pos}: {m.group(0)!r}")
+        entries.append((kind, m.group(0), when))
+        pos = m.end() + len(LOG_TEXTS[kind])
+    return entries
+
+
+def assert_stamps_between(entries, before, after):
+    """Every stamp lies in [before, after] (stamps are cut to whole seconds)."""
+    low = before.replace(microsecond=0) - datetime.timedelta(seconds=1)
+    high = after + datetime.timedelta(seconds=1)
+    for kind, raw, when in entries:
+        if not low <= when <= high:
+            raise AssertionError(f"{kind} stamp {raw!r} outside {low} .. {high}")
+
+
+# ---- the program under test -----------------------------------------------------------------
+
+
+class Sandbox:
+    """A private folder holding a copy of the program, so each run has its own log."""
+
+    def __init__(self, name="Germcatcher.exe", subdir=""):
+        self.dir = Path(tempfile.mkdtemp(prefix="germ-e2e-"))
+        folder = self.dir / subdir
+        folder.mkdir(parents=True, exist_ok=True)
+        self.exe = folder / name
+        shutil.copyfile(EXE, self.exe)
+        self.log = self.exe.with_suffix(".txt") if "." in name else Path(str(self.exe) + ".txt")
+
+    def log_bytes(self):
+        return self.log.read_bytes() if self.log.exists() else b""
+
+    def remove(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+
+class Program:
+    """One run of the program, started through the probe so its exit code is known."""
+
+    def __init__(self, exe, showcmd=None):
+        args = ["wine", str(PROBE), "launch", winpath(exe)]
+        if showcmd is not None:
+            args.append(str(showcmd))
+        self.started = datetime.datetime.now()
+        self._launcher = subprocess.Popen(
+            args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL
+        )
+        self.pid = None
+        self.exit_code = None
+        self._done = threading.Event()
+        self._got_pid = threading.Event()
+        threading.Thread(target=self._read, daemon=True).start()
+        if not self._got_pid.wait(60):
+            self._launcher.kill()
+            raise AssertionError(f"the probe did not start {exe}")
+
+    def _read(self):
+        for line in self._launcher.stdout:
+            msg = json.loads(line)
+            if "pid" in msg:
+                self.pid = msg["pid"]
+                self._got_pid.set()
+            elif "exit" in msg:
+                self.exit_code = msg["exit"]
+            elif "error" in msg:
+                self._got_pid.set()
+        self._launcher.wait()
+        self._done.set()
+        self._got_pid.set()
+
+    def running(self):
+        return not self._done.is_set()
+
+    def wait_exit(self, timeout=30):
+        if not self._done.wait(timeout):
+            raise AssertionError(f"the program did not end within {timeout} s")
+        return self.exit_code
+
+    def kill(self):
+        if self.running() and self.pid:
+            probe("kill", self.pid)
+            self._done.wait(30)
+        if self._launcher.poll() is None:
+            self._launcher.kill()
+            self._launcher.wait()
+
+    def windows(self):
+        return probe("list", "--pid", self.pid)
+
+    def visible(self):
+        return [w for w in self.windows() if w["visible"]]
+
+    def wait_window(self, predicate, what, timeout=30):
+        """The first visible window of the program that satisfies predicate."""
+
+        def find():
+            for w in self.visible():
+                if predicate(w):
+                    return w
+            if not self.running():
+                raise AssertionError(f"the program ended while waiting for {what}")
+            return None
+
+        return wait_for(find, timeout, what)
+
+    def wait_box(self, text=None, timeout=30):
+        what = f"a message box {text!r}" if text else "a message box"
+        return self.wait_window(lambda w: is_box(w) and (text is None or box_text(w) == text), what,
+                                timeout)
+
+    def wait_no_box(self, timeout=30):
+        wait_for(lambda: not any(is_box(w) for w in self.visible()), timeout, "no message box")
+
+    def wait_dialog(self, predicate=lambda w: True, what="the dialog", timeout=30):
+        return self.wait_window(lambda w: w["class"] == "TForm1" and predicate(w), what, timeout)
+
+    def dialog(self):
+        for w in self.windows():
+            if w["class"] == "TForm1":
+                return w
+        return None
+
+    def bar_position(self):
+        bar = bar_of(self.dialog())
+        return bar["pos"]
+
+
+class Watch:
+    """A probe watching one process, collecting a time line of its windows' changes."""
+
+    def __init__(self, pid, ms=10):
+        self._proc = subprocess.Popen(
+            ["wine", str(PROBE), "watch", "--pid", str(pid), "--ms", str(ms), "--max-s", "300"],
+            stdin=subprocess.DEVNULL,
+            stdout=subprocess.PIPE,
+            stderr=subprocess.DEVNULL,
+        )
+        self.events = []
+        self._lock = threading.Lock()
+        self._started = threading.Event()
+        self._ended = threading.Event()
+        threading.Thread(target=self._read, daemon=True).start()
+        if not self._started.wait(60):
+            raise AssertionError("the watching probe did not start")
+
+    def _read(self):
+        for line in self._proc.stdout:
+            ev = json.loads(line)
+            with self._lock:
+                self.events.append(ev)
+            if ev.get("ev") == "start":
+                self._started.set()
+        self._proc.wait()
+        self._started.set()
+        self._ended.set()
+
+    def snapshot(self):
+        with self._lock:
+            return list(self.events)
+
+    def wait_end(self, timeout=30):
+        if not self._ended.wait(timeout):
+            self.stop()
+
+    def stop(self):
+        if self._proc.poll() is None:
+            self._proc.kill()
+            self._proc.wait()
+        self._ended.wait(10)
+
+    def window_events(self, predicate=lambda w: True):
+        return [(e["t"], e["win"]) for e in self.snapshot() if e["ev"] == "win" and predicate(e["win"])]
+
+    def bar_samples(self):
+        """(t, position, maximum, label) of every change seen on the dialog."""
+        out = []
+        for t, w in self.window_events(lambda w: w["class"] == "TForm1"):
+            bar, label = bar_of(w), label_of(w)
+            if bar and "pos" in bar:
+                out.append((t, bar["pos"], bar["range"][1], label["text"] if label else None))
+        return out
+
+
+class GermTestCase(unittest.TestCase):
+    """Base of the end-to-end tests: private copies of the program and cleanup on failure."""
+
+    @classmethod
+    def setUpClass(cls):
+        for var in ("DISPLAY", "WINEPREFIX"):
+            if var not in os.environ:
+                raise RuntimeError(f"{var} is not set: run through tools/wine-env.sh exec")
+        for path in (EXE, PROBE):
+            if not path.exists():
+                raise RuntimeError(f"{path} is missing: build the Windows preset first")
+
+    def sandbox(self, **kwargs):
+        box = Sandbox(**kwargs)
+        if not os.environ.get("GERM_E2E_KEEP"):
+            self.addCleanup(box.remove)
+        return box
+
+    def launch(self, exe, showcmd=None):
+        prog = Program(exe, showcmd)
+        self.addCleanup(prog.kill)
+        return prog
+
+    def watch(self, prog, ms=10):
+        w = Watch(prog.pid, ms)
+        self.addCleanup(w.stop)
+        return w
+
+    def answer_question(self, prog, answer, real_click=True):
+        """Waits for the opening question and answers it; returns the box as it was seen."""
+        box = prog.wait_box(QUESTION, timeout=60)
+        if real_click:
+            click(*button_centre(box, answer))
+        else:
+            probe("press", box["hwnd"], answer)
+        return box
+
+    def press(self, prog, text, ident=IDOK, real_click=False):
+        """Waits for the box with text and presses one of its buttons."""
+        box = prog.wait_box(text)
+        if real_click:
+            click(*button_centre(box, ident))
+        else:
+            probe("press", box["hwnd"], ident)
+        wait_for(
+            lambda: all(w["hwnd"] != box["hwnd"] for w in prog.visible()),
+            30,
+            f"the box {text!r} to close",
+        )
+        return box
+
+    def assert_bar_advances(self, prog, what):
+        start = prog.bar_position()
+        wait_for(lambda: prog.bar_position() != start, 30, f"the bar to move ({what})")
+
+    def assert_log(self, sandbox, kinds, before, after):
+        entries = parse_log(sandbox.log_bytes())
+        self.assertEqual([k for k, _, _ in entries], kinds)
+        assert_stamps_between(entries, before, after)
+        return entries
+
+
+def main():
+    unittest.main(verbosity=2)
