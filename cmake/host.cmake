@@ -3,6 +3,8 @@ if(GERM_SANITIZE)
     set(san -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
     add_compile_options(${san})
     add_link_options(${san})
+    # germ_core was created before these directory options were set.
+    target_compile_options(germ_core PRIVATE ${san})
 endif()
 
 enable_testing()

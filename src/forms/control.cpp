@@ -14,7 +14,9 @@ TControl::TControl(TForm* parent) : TComponent(parent), parent_(parent) {
 TControl::TControl(TComponent* owner, std::nullptr_t) : TComponent(owner), parent_(nullptr) {}
 
 TControl::~TControl() {
-    if (parent_) {
+    // A form that is being destroyed has already lost its control list; only a control removed
+    // from a living form unlists itself.
+    if (parent_ && !Owner()->Destroying()) {
         auto& list = parent_->controls_;
         list.erase(std::remove(list.begin(), list.end(), this), list.end());
     }

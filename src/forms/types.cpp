@@ -10,6 +10,7 @@ TComponent::TComponent(TComponent* owner) : owner_(owner) {
 }
 
 TComponent::~TComponent() {
+    destroying_ = true;
     while (!owned_.empty()) {
         TComponent* last = owned_.back();
         owned_.pop_back();

@@ -24,9 +24,13 @@ public:
     TComponent* Owner() const { return owner_; }
     const std::string& Name() const { return name_; }
     void SetName(std::string name) { name_ = std::move(name); }
+    // True while the destructor runs: what it owns is being destroyed with it, and the derived
+    // parts of this object are already gone.
+    bool Destroying() const { return destroying_; }
 
 private:
     TComponent* owner_;
+    bool destroying_ = false;
     std::string name_;
     std::vector<TComponent*> owned_;
 };
