@@ -1,0 +1,21 @@
+#include "app/run_application.h"
+
+#include "forms/forms.h"
+#include "show/texts.h"
+#include "ui/Unit1.h"
+
+int RunApplication() {
+    // A fresh application object per call; it owns the main window and destroys it on return.
+    forms::TApplication application;
+    try {
+        forms::Application->Initialize();
+        forms::Application->SetTitle(std::string(show::texts::kProgramName));
+        forms::Application->CreateForm(Form1);
+        forms::Application->Run();
+    } catch (const forms::Exception& e) {
+        forms::Application->ShowException(e);
+    } catch (...) {
+        forms::Application->ShowException(forms::Exception(""));
+    }
+    return 0;
+}

@@ -1,0 +1,78 @@
+#pragma once
+// Builds the program's application object and main window on the headless backend in virtual
+// time, the way the entry does, for the show's tests.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+
+#include "forms/headless/harness.h"
+#include "log/activity_log.h"
+#include "platform/files.h"
+#include "show/show.h"
+#include "show/texts.h"
+#include "ui/Unit1.h"
+
+namespace show_test {
+
+using forms::headless::BoxAnswer;
+using forms::headless::BoxRecord;
+namespace texts = show::texts;
+
+inline constexpr int kTick = 125;
+
+class ShowTest : public ::testing::Test {
+protected:
+    // Creates the application and Form1; the opening question gets `answer`.
+    void Build(int answer, unsigned readingMs = 0) {
+        h.Answer(answer, readingMs);
+        app = std::make_unique<forms::TApplication>();
+        app->SetTitle(std::string(texts::kProgramName));
+        app->CreateForm(Form1);
+    }
+    // Builds and shows the window at virtual time 0, as the message loop does.
+    void Start(int answer) {
+        Build(answer);
+        Form1->Show();
+    }
+    void TearDown() override { app.reset(); }
+
+    // Every further box is answered with OK (or `result`) after `readingMs`.
+    void AnswerAll(int result = forms::IDOK_, unsigned readingMs = 0) {
+        h.SetBoxHandler([=](const BoxRecord&) { return BoxAnswer{result, readingMs}; });
+    }
+    // The boxes after the opening question.
+    std::vector<BoxRecord> ShowBoxes() const {
+        const auto& all = h.Boxes();
+        return all.size() > 1 ? std::vector<BoxRecord>(all.begin() + 1, all.end())
+                              : std::vector<BoxRecord>{};
+    }
+    int Position() const { return Form1->ProgressBar1->Position(); }
+
+    forms::headless::Harness h; // first in, last out
+    std::unique_ptr<forms::TApplication> app;
+};
+
+// The log the program writes beside the test binary. Several test processes may share it, so
+// tests look for their own entries (told apart by a date of their own) rather than positions.
+inline std::string LogPath() {
+    return activity_log::DeriveLogPath(platform::ModuleFileName());
+}
+
+inline std::string ReadLog() {
+    std::ifstream in(LogPath(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline int CountOf(const std::string& haystack, const std::string& needle) {
+    int n = 0;
+    for (size_t at = haystack.find(needle); at != std::string::npos;
+         at = haystack.find(needle, at + 1))
+        ++n;
+    return n;
+}
+
+} // namespace show_test
