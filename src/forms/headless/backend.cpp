@@ -153,6 +153,12 @@ int TApplication::MessageBox(std::string_view text, std::string_view caption, un
     record.depth = state.boxDepth + 1;
     state.boxes.push_back(record);
 
+    // A program that re-enters itself from inside its own boxes would recurse without end;
+    // past this depth the box fails at once so the test sees the fault instead of a crash.
+    constexpr int kMaxBoxDepth = 16;
+    if (state.boxDepth >= kMaxBoxDepth)
+        return 0;
+
     headless::BoxAnswer answer;
     if (state.boxHandler) {
         answer = state.boxHandler(record);
