@@ -320,6 +320,8 @@ class Program:
         if self._launcher.poll() is None:
             self._launcher.kill()
             self._launcher.wait()
+        if self._done.wait(10):
+            self._launcher.stdout.close()
 
     def windows(self):
         return probe("list", "--pid", self.pid)
@@ -403,7 +405,8 @@ class Watch:
         if self._proc.poll() is None:
             self._proc.kill()
             self._proc.wait()
-        self._ended.wait(10)
+        if self._ended.wait(10):
+            self._proc.stdout.close()
 
     def window_events(self, predicate=lambda w: True):
         return [(e["t"], e["win"]) for e in self.snapshot() if e["ev"] == "win" and predicate(e["win"])]

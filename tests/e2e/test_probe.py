@@ -23,6 +23,7 @@ class ProbeReadsAndAnswersBoxes(h.GermTestCase):
             stdout=subprocess.PIPE,
             stderr=subprocess.DEVNULL,
         )
+        self.addCleanup(proc.stdout.close)
         self.addCleanup(lambda: proc.poll() is None and proc.kill())
 
         def find():

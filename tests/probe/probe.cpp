@@ -386,9 +386,12 @@ int Watch(int argc, wchar_t** argv) {
         return static_cast<double>(now.QuadPart - start.QuadPart) * 1000.0 /
                static_cast<double>(freq.QuadPart);
     };
+    // "n" numbers the polls: changes seen in the same poll happened together as far as the
+    // watcher can tell, whatever their order on the line.
+    long long poll = 0;
     auto stamp = [&] {
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "%.1f", elapsedMs());
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.1f,\"n\":%lld", elapsedMs(), poll);
         return std::string(buf);
     };
     std::map<HWND, std::string> last;
@@ -421,6 +424,7 @@ int Watch(int argc, wchar_t** argv) {
                 Emit("{\"t\":" + stamp() +
                      ",\"ev\":\"gone\",\"hwnd\":" + Num(reinterpret_cast<INT_PTR>(h)) + "}");
         last.swap(seen);
+        ++poll;
         if (WaitForSingleObject(proc, static_cast<DWORD>(ms)) == WAIT_OBJECT_0) {
             DWORD code = 0;
             GetExitCodeProcess(proc, &code);

@@ -1,0 +1,102 @@
+"""The close guard, the Cancel button and the unlock gesture, driven by real input."""
+
+import datetime
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import harness as h  # noqa: E402
+
+
+class Guard(h.GermTestCase):
+    def start_show(self, answer, status):
+        sb = self.sandbox()
+        before = datetime.datetime.now()
+        prog = self.launch(sb.exe)
+        self.answer_question(prog, answer, real_click=False)
+        dlg = prog.wait_dialog(lambda w: h.label_of(w)["text"] == status)
+        return sb, prog, dlg, before
+
+    def expect_paused_box(self, prog, text, buttons, answer=h.IDOK):
+        """The box comes up without icon, the bar stands still under it, and after the answer
+        the show goes on (unless the answer ends it)."""
+        box = prog.wait_box(text)
+        self.assertEqual(box["text"], h.CAPTION)
+        self.assertEqual(h.box_buttons(box), buttons)
+        self.assertFalse(h.box_has_icon(box))
+        held = prog.bar_position()
+        time.sleep(0.5)  # four ticks' time
+        self.assertEqual(prog.bar_position(), held, "the bar stands still while the box is up")
+        h.click(*h.button_centre(box, answer))
+        h.wait_for(lambda: not prog.running() or all(w["hwnd"] != box["hwnd"] for w in prog.visible()),
+                   30, f"the box {text!r} to close")
+
+    def expect_show_goes_on(self, prog, what):
+        self.assertTrue(prog.dialog()["visible"], f"the dialog is still open after {what}")
+        self.assert_bar_advances(prog, f"after {what}")
+
+    def gesture(self, dlg, button=3):
+        x, y = h.centre(h.bar_of(dlg)["rect"])
+        h.xdo("mousemove", x, y, "keydown", "shift", "keydown", "ctrl", "click", button,
+              "keyup", "ctrl", "keyup", "shift")
+
+    def test_locked_window_refuses_every_close_and_cancel_only_teases(self):
+        sb, prog, dlg, before = self.start_show(h.IDYES, h.ERASING)
+
+        closebox = h.probe("closebox", dlg["hwnd"])[0]
+        h.click(closebox["x"], closebox["y"])
+        self.expect_paused_box(prog, h.BUSY, [h.IDOK])
+        self.expect_show_goes_on(prog, "the close box")
+
+        h.click(*h.centre(h.label_of(dlg)["rect"]))  # focus the dialog for the keyboard
+        h.xdo("key", "alt+F4")
+        self.expect_paused_box(prog, h.BUSY, [h.IDOK])
+        self.expect_show_goes_on(prog, "Alt+F4")
+
+        h.probe("close", dlg["hwnd"])
+        self.expect_paused_box(prog, h.BUSY, [h.IDOK])
+        self.expect_show_goes_on(prog, "WM_CLOSE")
+
+        h.click(*h.centre(h.child(dlg, "Button", h.CANCEL_CAPTION)["rect"]))
+        self.expect_paused_box(prog, h.CANCEL_TEXT, [h.IDOK])
+        self.expect_show_goes_on(prog, "Cancel")
+
+        # Logging off asks the window too; the refusal keeps the program running.
+        session = subprocess.Popen(["wineboot", "--end-session"], stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(lambda: session.poll() is None and session.kill())
+        self.expect_paused_box(prog, h.BUSY, [h.IDOK])
+        session.wait(30)
+        self.expect_show_goes_on(prog, "the end of the session")
+        self.assertEqual(prog.dialog()["text"], h.CAPTION)
+        self.assert_log(sb, ["start", "yes"], before, datetime.datetime.now())
+
+    def test_unlock_gesture_offers_the_way_out(self):
+        sb, prog, dlg, before = self.start_show(h.IDNO, h.SEARCHING)
+
+        # The left button, or a double gesture, leaves the window locked.
+        self.gesture(dlg, button=1)
+        h.probe("close", dlg["hwnd"])
+        self.expect_paused_box(prog, h.BUSY, [h.IDOK])
+        self.gesture(dlg)
+        self.gesture(dlg)
+        h.probe("close", dlg["hwnd"])
+        self.expect_paused_box(prog, h.BUSY, [h.IDOK])
+
+        # Unlocked: the close box asks; Yes stays, No leaves.
+        self.gesture(dlg)
+        closebox = h.probe("closebox", dlg["hwnd"])[0]
+        h.click(closebox["x"], closebox["y"])
+        self.expect_paused_box(prog, h.BUSY, [h.IDYES, h.IDNO], answer=h.IDYES)
+        self.expect_show_goes_on(prog, "answering Yes")
+
+        h.probe("close", dlg["hwnd"])
+        self.expect_paused_box(prog, h.BUSY, [h.IDYES, h.IDNO], answer=h.IDNO)
+        self.assertEqual(prog.wait_exit(), 0)
+        self.assert_log(sb, ["start", "no"], before, datetime.datetime.now())
+
+
+if __name__ == "__main__":
+    h.main()

@@ -1,0 +1,126 @@
+"""The opening: the question box alone, the answer, the dialog's first phase and the log."""
+
+import datetime
+import sys
+import time
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import harness as h  # noqa: E402
+
+SCREEN_W, SCREEN_H = 1024, 768
+
+
+class Opening(h.GermTestCase):
+    def assert_dialog_layout(self, dlg):
+        self.assertEqual(dlg["text"], h.CAPTION)
+        self.assertEqual(dlg["client"], [296, 128])
+        self.assertTrue(dlg["exstyle"] & h.WS_EX_TOPMOST, "always on top")
+        style = dlg["style"]
+        self.assertEqual(style & (h.WS_CAPTION | h.WS_SYSMENU), h.WS_CAPTION | h.WS_SYSMENU)
+        self.assertFalse(style & (h.WS_MINIMIZEBOX | h.WS_MAXIMIZEBOX | h.WS_THICKFRAME))
+        self.assertFalse(dlg["zoomed"] or dlg["iconic"])
+        left, top, right, bottom = dlg["rect"]
+        self.assertLessEqual(abs((left + right) - SCREEN_W), 1, "centred horizontally")
+        self.assertLessEqual(abs((top + bottom) - SCREEN_H), 1, "centred vertically")
+        # Controls at their designed client positions (96 dots per inch).
+        ox, oy = dlg["client_origin"]
+
+        def at(c):
+            x0, y0, x1, y1 = c["rect"]
+            return [x0 - ox, y0 - oy, x1 - x0, y1 - y0]
+
+        self.assertEqual(at(h.bar_of(dlg)), [8, 64, 281, 17])
+        self.assertEqual(at(h.child(dlg, "Button", h.CANCEL_CAPTION)), [104, 96, 89, 25])
+        label = at(h.label_of(dlg))
+        self.assertEqual((label[0], label[1], label[3]), (8, 16, 16))
+
+    def assert_first_phase_timeline(self, watch, question, status, maximum):
+        """The dialog was never visible before the answer, nor without its phase loaded."""
+        events = watch.snapshot()
+        # The poll in which the question was first seen gone or hidden.
+        box_gone = next(
+            e["n"]
+            for e in events
+            if (e["ev"] == "gone" and e["hwnd"] == question["hwnd"])
+            or (e["ev"] == "win" and e["win"]["hwnd"] == question["hwnd"] and not e["win"]["visible"])
+        )
+        shown = [
+            (e["n"], e["win"])
+            for e in events
+            if e["ev"] == "win" and e["win"]["class"] == "TForm1" and e["win"]["visible"]
+        ]
+        self.assertTrue(shown, "the dialog appeared")
+        first_n, first = shown[0]
+        self.assertGreaterEqual(first_n, box_gone, "the dialog appears only after the answer")
+        for _, w in shown:
+            self.assertEqual(h.label_of(w)["text"], status)
+            bar = h.bar_of(w)
+            if "pos" in bar:
+                self.assertEqual(bar["range"], [0, maximum])
+            self.assertFalse(w["zoomed"], "never seen maximised")
+        # Empty at first; a little slack for a watcher that was itself held up.
+        self.assertLess(h.bar_of(first).get("pos", 0), 5, "the bar starts empty")
+
+    def run_to_dialog(self, answer, showcmd=None, real_click=False):
+        sb = self.sandbox()
+        before = datetime.datetime.now()
+        prog = self.launch(sb.exe, showcmd)
+        watch = self.watch(prog)
+        question = self.answer_question(prog, answer, real_click)
+        return sb, prog, watch, question, before
+
+    def test_question_comes_alone_then_yes_opens_the_erase_phase(self):
+        sb = self.sandbox()
+        before = datetime.datetime.now()
+        prog = self.launch(sb.exe)
+        watch = self.watch(prog)
+        box = prog.wait_box(h.QUESTION, timeout=60)
+        self.assertEqual([w["hwnd"] for w in prog.visible()], [box["hwnd"]], "the box stands alone")
+        self.assertEqual(box["text"], h.CAPTION)
+        self.assertEqual(h.box_buttons(box), [h.IDYES, h.IDNO])
+        self.assertTrue(h.box_has_icon(box), "exclamation icon")
+        self.assertEqual([k for k, _, _ in h.parse_log(sb.log_bytes())], ["start"])
+
+        h.click(*h.button_centre(box, h.IDYES))
+        dlg = prog.wait_dialog(lambda w: h.label_of(w)["text"] == h.ERASING)
+        after = datetime.datetime.now()
+        self.assert_dialog_layout(dlg)
+        self.assert_log(sb, ["start", "yes"], before, after)
+        self.assert_bar_advances(prog, "erase phase")
+        self.assert_first_phase_timeline(watch, box, h.ERASING, 50)
+
+    def test_no_opens_the_address_book_phase(self):
+        sb, prog, watch, question, before = self.run_to_dialog(h.IDNO)
+        dlg = prog.wait_dialog(lambda w: h.label_of(w)["text"] == h.SEARCHING)
+        self.assert_log(sb, ["start", "no"], before, datetime.datetime.now())
+        self.assert_dialog_layout(dlg)
+        self.assert_first_phase_timeline(watch, question, h.SEARCHING, 16)
+
+    def test_started_maximised_appears_at_normal_size(self):
+        sb, prog, watch, question, before = self.run_to_dialog(h.IDYES, h.SW_MAXIMIZE)
+        prog.wait_dialog(lambda w: h.label_of(w)["text"] == h.ERASING)
+        self.assert_bar_advances(prog, "after a maximised start")
+        self.assert_dialog_layout(prog.dialog())
+        self.assert_first_phase_timeline(watch, question, h.ERASING, 50)
+
+    def test_started_minimised_waits_for_restore(self):
+        sb, prog, watch, question, before = self.run_to_dialog(h.IDNO, h.SW_SHOWMINNOACTIVE)
+        h.wait_for(lambda: len(h.parse_log(sb.log_bytes())) == 2, 30, "the choice entry")
+        self.assert_log(sb, ["start", "no"], before, datetime.datetime.now())
+        # Give a wrongly started show time to move the bar: two seconds are 16 ticks.
+        time.sleep(2)
+        dlg = prog.dialog()
+        self.assertIsNotNone(dlg)
+        self.assertTrue(dlg["iconic"] or not dlg["visible"], "not shown at normal size")
+        self.assertEqual(h.bar_of(dlg)["pos"], 0, "the show has not started")
+        self.assertEqual(h.label_of(dlg)["text"], "", "FormShow has not run")
+
+        h.probe("restore", dlg["hwnd"])
+        dlg = prog.wait_dialog(lambda w: h.label_of(w)["text"] == h.SEARCHING and not w["iconic"])
+        self.assert_bar_advances(prog, "after the restore")
+        self.assert_dialog_layout(prog.dialog())
+
+
+if __name__ == "__main__":
+    h.main()
