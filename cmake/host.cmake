@@ -7,6 +7,28 @@ if(GERM_SANITIZE)
     target_compile_options(germ_core PRIVATE ${san})
 endif()
 
+# libFuzzer targets (clang only): one executable per tests/fuzz/*.cpp and nothing else. They
+# build the log's pure functions and the text converter from source, instrumented for coverage,
+# so a fuzz build needs neither the rest of the program nor GoogleTest.
+if(GERM_FUZZ)
+    set(fuzz_flags -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all)
+    add_library(germ_fuzz_units STATIC ${CMAKE_SOURCE_DIR}/src/log/stamp.cpp
+        ${CMAKE_SOURCE_DIR}/src/log/log_path.cpp ${CMAKE_SOURCE_DIR}/src/platform/posix/text.cpp)
+    target_include_directories(germ_fuzz_units PUBLIC ${CMAKE_SOURCE_DIR}/src)
+    target_compile_options(germ_fuzz_units PRIVATE -fsanitize=fuzzer-no-link,address,undefined
+        -fno-sanitize-recover=all)
+    set_target_properties(germ_core PROPERTIES EXCLUDE_FROM_ALL ON)
+    file(GLOB fuzz_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*.cpp)
+    foreach(src IN LISTS fuzz_sources)
+        get_filename_component(name ${src} NAME_WE)
+        add_executable(${name} ${src})
+        target_link_libraries(${name} PRIVATE germ_fuzz_units)
+        target_compile_options(${name} PRIVATE ${fuzz_flags})
+        target_link_options(${name} PRIVATE ${fuzz_flags})
+    endforeach()
+    return()
+endif()
+
 enable_testing()
 find_package(GTest REQUIRED)
 include(GoogleTest)
@@ -15,19 +37,6 @@ file(GLOB unit_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 add_executable(germ_unit_tests ${unit_sources})
 target_link_libraries(germ_unit_tests PRIVATE germ_core GTest::gtest GTest::gtest_main)
 gtest_discover_tests(germ_unit_tests PROPERTIES LABELS unit)
-
-if(GERM_FUZZ)
-    file(GLOB fuzz_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*.cpp)
-    foreach(src IN LISTS fuzz_sources)
-        get_filename_component(name ${src} NAME_WE)
-        add_executable(${name} ${src})
-        target_link_libraries(${name} PRIVATE germ_core)
-        target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
-        target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
-    endforeach()
-    target_compile_options(germ_core PRIVATE -fsanitize=fuzzer-no-link,address,undefined)
-    return()
-endif()
 
 # Tests that run the Windows build under Wine share one virtual display and one Wine prefix,
 # started by a fixture, and take turns because they give real input on that display.
@@ -49,6 +58,16 @@ if(NOT GERM_SANITIZE)
     add_test(NAME binary_hardening_checker COMMAND python3
         ${CMAKE_SOURCE_DIR}/tests/binary/test_check_pe.py)
     set_tests_properties(binary_hardening binary_hardening_checker PROPERTIES LABELS binary)
+
+    # A short fuzzing run of every libFuzzer target; the script configures and builds the fuzz
+    # preset in its own folder. `make fuzz` runs the same targets longer.
+    find_program(GERM_CLANGXX clang++)
+    if(GERM_CLANGXX)
+        set(GERM_FUZZ_BUILD_DIR ${CMAKE_SOURCE_DIR}/build/fuzz CACHE PATH "Fuzz build folder")
+        add_test(NAME fuzz_smoke COMMAND ${CMAKE_SOURCE_DIR}/tools/fuzz.sh 10)
+        set_tests_properties(fuzz_smoke PROPERTIES LABELS fuzz TIMEOUT 600
+            ENVIRONMENT "GERM_FUZZ_BUILD=${GERM_FUZZ_BUILD_DIR}")
+    endif()
 
     file(GLOB e2e_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/test_*.py)
     foreach(t IN LISTS e2e_tests)
