@@ -7,14 +7,17 @@ namespace activity_log {
 namespace {
 
 void AppendNumber(std::string& out, int value, int minDigits) {
-    std::string digits = std::to_string(value < 0 ? -value : value);
+    // Widened first: the magnitude of the most negative int does not fit an int.
+    const long long wide = value;
+    std::string digits = std::to_string(wide < 0 ? -wide : wide);
     if (static_cast<int>(digits.size()) < minDigits)
         digits.insert(0, static_cast<size_t>(minDigits) - digits.size(), '0');
     out += digits;
 }
 
 // Bounds-checked name lookup: a clock that reports nonsense gets no name rather than a crash.
-template <size_t N> const std::string& Name(const std::array<std::string, N>& names, int index) {
+template <size_t N>
+const std::string& Name(const std::array<std::string, N>& names, long long index) {
     static const std::string none;
     return index >= 0 && static_cast<size_t>(index) < N ? names[static_cast<size_t>(index)] : none;
 }
@@ -67,8 +70,8 @@ void AppendDate(std::string& out, const platform::LocalTime& t,
                 if (n <= 2)
                     AppendNumber(out, t.month, static_cast<int>(n));
                 else
-                    out +=
-                        Name(n == 3 ? locale.shortMonthNames : locale.longMonthNames, t.month - 1);
+                    out += Name(n == 3 ? locale.shortMonthNames : locale.longMonthNames,
+                                t.month - 1LL);
                 break;
             case 'y':
                 if (n <= 2)
