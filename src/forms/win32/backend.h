@@ -1,0 +1,56 @@
+#pragma once
+// Pieces shared by the Win32 controls: text conversion, the window classes, the application's
+// hidden window, child window bookkeeping and safe event dispatch from window procedures.
+#include <windows.h>
+// The framework has its own MessageBox; the W function is always called by its full name.
+#undef MessageBox
+
+#include <string>
+#include <string_view>
+
+#include "forms/application.h"
+#include "forms/control.h"
+#include "platform/win32/wide.h"
+
+namespace forms::win32 {
+
+using platform::win32::Widen;
+
+HINSTANCE Instance();
+
+// The application's hidden top-level window: owner of the timers, receiver of the system's
+// setting-change announcements. Created on first use.
+HWND AppWindow();
+
+// Posts a no-op message so a loop blocked in GetMessage looks at Terminated() again.
+void WakeLoop();
+
+// Runs an event handler from a window procedure: no exception may cross a Win32 callback.
+template <class F> void RunHandler(F&& handler) noexcept {
+    if (Application) {
+        Application->Dispatch(handler);
+        if (Application && Application->Terminated())
+            WakeLoop();
+        return;
+    }
+    try {
+        handler();
+    } catch (...) {
+    }
+}
+
+// Child windows carry their control in GWLP_USERDATA; DestroyHandle clears it first.
+HWND CreateChild(TControl* control, const wchar_t* windowClass, const std::string& text,
+                 DWORD style);
+TControl* ControlOf(HWND window);
+
+// The font the form's controls share (null before the form has one).
+HFONT FormFont(const TForm* form);
+
+// Framework colour (0x00BBGGRR or a system colour) to a Windows colour.
+COLORREF ToColorRef(TColor color);
+
+// Delivers a WM_TIMER of the application window to its timer.
+void DeliverTimer(UINT_PTR id);
+
+} // namespace forms::win32

@@ -1,0 +1,389 @@
+// Top-level form windows: one window class per form class, frame styles, background colour,
+// the shared font, visibility, window state and close requests.
+#include "forms/form.h"
+
+#include "forms/application.h"
+#include "forms/button.h"
+#include "forms/win32/backend.h"
+
+namespace forms {
+
+using namespace win32;
+
+namespace {
+
+// Backend state of one form, kept in the window's GWLP_USERDATA.
+struct FormData {
+    TForm* form = nullptr;
+    HFONT font = nullptr;
+    HBRUSH brush = nullptr;
+    bool ownBrush = false;
+    // While the window itself reports a move, size or state change, the stored values follow
+    // it without being applied back to the window.
+    bool syncing = false;
+};
+
+FormData* DataOf(HWND window) {
+    return window ? reinterpret_cast<FormData*>(GetWindowLongPtrW(window, GWLP_USERDATA)) : nullptr;
+}
+
+DWORD StyleFor(TBorderStyle border) {
+    if (border == TBorderStyle::bsNone)
+        return WS_POPUP | WS_CLIPCHILDREN;
+    // Fixed dialog frame with only the system menu: no minimise or maximise box, no sizing.
+    return WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+}
+
+DWORD ExStyleFor(TBorderStyle border, TFormStyle formStyle) {
+    DWORD ex = border == TBorderStyle::bsDialog ? WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE : 0;
+    if (formStyle == TFormStyle::fsStayOnTop)
+        ex |= WS_EX_TOPMOST;
+    return ex;
+}
+
+RECT FrameOf(TBorderStyle border) {
+    RECT r{0, 0, 0, 0};
+    AdjustWindowRectEx(&r, StyleFor(border), FALSE, ExStyleFor(border, TFormStyle::fsNormal));
+    return r;
+}
+
+void SetBrush(FormData& data, TColor color) {
+    if (data.ownBrush && data.brush)
+        DeleteObject(data.brush);
+    if (color & 0xFF000000u) {
+        data.brush = GetSysColorBrush(static_cast<int>(color & 0xFFu));
+        data.ownBrush = false;
+    } else {
+        data.brush = CreateSolidBrush(ToColorRef(color));
+        data.ownBrush = true;
+    }
+}
+
+void SetFontOf(FormData& data, const TFont& font) {
+    HFONT old = data.font;
+    data.font =
+        CreateFontW(-font.height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                    static_cast<BYTE>(font.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                    DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Widen(font.name).c_str());
+    if (old && old != data.font)
+        DeleteObject(old);
+}
+
+void HandleWindowPosChanged(HWND window, FormData& data) {
+    TForm* form = data.form;
+    if (data.syncing || IsIconic(window) || IsZoomed(window))
+        return;
+    RECT r;
+    if (!GetWindowRect(window, &r))
+        return;
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    if (r.left == form->Left() && r.top == form->Top() && width == form->Width() &&
+        height == form->Height())
+        return;
+    data.syncing = true;
+    RunHandler([&] { form->SetBounds(r.left, r.top, width, height); });
+    data.syncing = false;
+}
+
+void HandleSize(FormData& data, WPARAM kind) {
+    TForm* form = data.form;
+    if (form->ShowPending()) {
+        if (kind == SIZE_RESTORED || kind == SIZE_MAXIMIZED)
+            RunHandler([form] { form->RestoredFromPending(); });
+        return;
+    }
+    if (data.syncing || !form->Visible())
+        return;
+    TWindowState state = TWindowState::wsNormal;
+    if (kind == SIZE_MINIMIZED)
+        state = TWindowState::wsMinimized;
+    else if (kind == SIZE_MAXIMIZED)
+        state = TWindowState::wsMaximized;
+    else if (kind != SIZE_RESTORED)
+        return;
+    if (state == form->WindowState())
+        return;
+    data.syncing = true;
+    RunHandler([form, state] { form->SetWindowState(state); });
+    data.syncing = false;
+}
+
+LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    FormData* data = DataOf(window);
+    if (!data)
+        return DefWindowProcW(window, message, wParam, lParam);
+    TForm* form = data->form;
+    switch (message) {
+    case WM_CLOSE:
+        // Every close request (close box, system menu, Alt+F4, taskbar) asks the form.
+        RunHandler([form] { form->Close(); });
+        return 0;
+    case WM_QUERYENDSESSION:
+        if (Application && Application->MainForm() == form) {
+            bool allowed = true;
+            RunHandler([&] { allowed = form->CloseQuery(); });
+            return allowed ? TRUE : FALSE;
+        }
+        return TRUE;
+    case WM_ENDSESSION:
+        if (wParam && Application && Application->MainForm() == form) {
+            Application->Terminate();
+            WakeLoop();
+        }
+        return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_RESTORE && form->ShowPending()) {
+            // OnShow runs before the window comes back, as for any other show.
+            RunHandler([form] { form->RestoredFromPending(); });
+            return 0;
+        }
+        break;
+    case WM_SIZE:
+        HandleSize(*data, wParam);
+        break;
+    case WM_WINDOWPOSCHANGED: {
+        const LRESULT result = DefWindowProcW(window, message, wParam, lParam);
+        if (form->ShowPending() && IsWindowVisible(window) && !IsIconic(window))
+            RunHandler([form] { form->RestoredFromPending(); });
+        else
+            HandleWindowPosChanged(window, *data);
+        return result;
+    }
+    case WM_ERASEBKGND: {
+        RECT r;
+        GetClientRect(window, &r);
+        FillRect(reinterpret_cast<HDC>(wParam), &r, data->brush);
+        return 1;
+    }
+    case WM_CTLCOLORSTATIC: {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        SetTextColor(dc, ToColorRef(form->Font().color));
+        SetBkColor(dc, ToColorRef(form->Color()));
+        return reinterpret_cast<LRESULT>(data->brush);
+    }
+    case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED && lParam) {
+            HWND child = reinterpret_cast<HWND>(lParam);
+            if (GetParent(child) == window) {
+                if (auto* button = dynamic_cast<TButton*>(ControlOf(child)))
+                    RunHandler([button] { button->Click(); });
+            }
+            return 0;
+        }
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void RegisterFormClass(const std::wstring& name) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    if (GetClassInfoExW(Instance(), name.c_str(), &wc))
+        return;
+    wc = WNDCLASSEXW{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = FormWindowProc;
+    wc.hInstance = Instance();
+    wc.hIcon = LoadIconW(Instance(), MAKEINTRESOURCEW(1));
+    if (!wc.hIcon)
+        wc.hIcon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512)); // IDI_APPLICATION
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
+    wc.lpszClassName = name.c_str();
+    if (!RegisterClassExW(&wc))
+        throw Exception("Cannot register window class");
+}
+
+constexpr UINT kQuietPos = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
+
+} // namespace
+
+namespace win32 {
+HFONT FormFont(const TForm* form) {
+    FormData* data = DataOf(form ? static_cast<HWND>(form->Handle()) : nullptr);
+    return data ? data->font : nullptr;
+}
+} // namespace win32
+
+TForm::TForm(TComponent* owner, std::string className)
+    : TControl(owner, nullptr), className_(std::move(className)) {
+    visible_ = false; // created hidden
+    const std::wstring wideClass = Widen(className_);
+    RegisterFormClass(wideClass);
+    auto* data = new FormData;
+    data->form = this;
+    SetBrush(*data, color_);
+    SetFontOf(*data, font_);
+    HWND window = CreateWindowExW(ExStyleFor(borderStyle_, formStyle_), wideClass.c_str(),
+                                  Widen(caption_).c_str(), StyleFor(borderStyle_), left_, top_,
+                                  width_, height_, nullptr, nullptr, Instance(), nullptr);
+    if (!window) {
+        if (data->ownBrush)
+            DeleteObject(data->brush);
+        DeleteObject(data->font);
+        delete data;
+        throw Exception("Error creating window");
+    }
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(data));
+    handle_ = window;
+}
+
+TForm::~TForm() {
+    HWND window = static_cast<HWND>(handle_);
+    handle_ = nullptr;
+    if (!window)
+        return;
+    FormData* data = DataOf(window);
+    // No message reaches this object once its destruction has begun.
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    DestroyWindow(window);
+    if (data) {
+        if (data->ownBrush && data->brush)
+            DeleteObject(data->brush);
+        if (data->font)
+            DeleteObject(data->font);
+        delete data;
+    }
+}
+
+int TForm::FrameWidth() const {
+    const RECT r = FrameOf(borderStyle_);
+    return r.right - r.left;
+}
+
+int TForm::FrameHeight() const {
+    const RECT r = FrameOf(borderStyle_);
+    return r.bottom - r.top;
+}
+
+void TForm::CaptionChanged() {
+    if (handle_)
+        SetWindowTextW(static_cast<HWND>(handle_), Widen(caption_).c_str());
+}
+
+void TForm::StyleChanged() {
+    HWND window = static_cast<HWND>(handle_);
+    if (!window)
+        return;
+    // Keep the state bits the window has (visible, disabled, minimised, maximised).
+    constexpr LONG_PTR kStateBits = WS_VISIBLE | WS_DISABLED | WS_MINIMIZE | WS_MAXIMIZE;
+    const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
+    SetWindowLongPtrW(window, GWL_STYLE,
+                      static_cast<LONG_PTR>(StyleFor(borderStyle_)) | (style & kStateBits));
+    SetWindowLongPtrW(window, GWL_EXSTYLE,
+                      static_cast<LONG_PTR>(ExStyleFor(borderStyle_, TFormStyle::fsNormal)));
+    SetWindowPos(window, formStyle_ == TFormStyle::fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0,
+                 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+void TForm::ColorChanged() {
+    HWND window = static_cast<HWND>(handle_);
+    if (FormData* data = DataOf(window)) {
+        SetBrush(*data, color_);
+        RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
+    }
+}
+
+void TForm::FontChanged() {
+    HWND window = static_cast<HWND>(handle_);
+    FormData* data = DataOf(window);
+    if (!data)
+        return;
+    HFONT old = data->font;
+    data->font = nullptr;
+    SetFontOf(*data, font_);
+    for (TControl* control : controls_)
+        if (control->Handle())
+            SendMessageW(static_cast<HWND>(control->Handle()), WM_SETFONT,
+                         reinterpret_cast<WPARAM>(data->font), TRUE);
+    if (old)
+        DeleteObject(old);
+}
+
+void TForm::WindowStateChanged() {
+    HWND window = static_cast<HWND>(handle_);
+    FormData* data = DataOf(window);
+    if (!data || data->syncing || !IsWindowVisible(window))
+        return;
+    switch (windowState_) {
+    case TWindowState::wsNormal:
+        ShowWindow(window, SW_RESTORE);
+        break;
+    case TWindowState::wsMinimized:
+        ShowWindow(window, SW_MINIMIZE);
+        break;
+    case TWindowState::wsMaximized:
+        ShowWindow(window, SW_MAXIMIZE);
+        break;
+    }
+}
+
+void TForm::FocusNow() {
+    HWND window = static_cast<HWND>(handle_);
+    if (!window || !IsWindowVisible(window))
+        return;
+    SetForegroundWindow(window);
+    ::SetFocus(window);
+}
+
+void TForm::ApplyBounds() {
+    HWND window = static_cast<HWND>(handle_);
+    FormData* data = DataOf(window);
+    if (!data || data->syncing)
+        return;
+    SetWindowPos(window, nullptr, left_, top_, width_, height_, kQuietPos);
+}
+
+void TForm::ApplyVisible() {
+    HWND window = static_cast<HWND>(handle_);
+    if (!window)
+        return;
+    if (!visible_) {
+        ShowWindow(window, SW_HIDE);
+        return;
+    }
+    int command = SW_SHOWNORMAL;
+    if (windowState_ == TWindowState::wsMaximized)
+        command = SW_SHOWMAXIMIZED;
+    else if (windowState_ == TWindowState::wsMinimized)
+        command = SW_SHOWMINIMIZED;
+    ShowWindow(window, command);
+    // Painted at once: the show may block the thread right after a window appears.
+    UpdateWindow(window);
+}
+
+void TForm::ApplyMinimizedPending() {
+    if (HWND window = static_cast<HWND>(handle_))
+        ShowWindow(window, SW_SHOWMINNOACTIVE);
+}
+
+int TForm::MeasureTextHeight() const {
+    HDC dc = GetDC(nullptr);
+    if (!dc)
+        return 0;
+    HGDIOBJ old = SelectObject(dc, FormFont(this));
+    TEXTMETRICW metrics{};
+    const int height = GetTextMetricsW(dc, &metrics) ? metrics.tmHeight : 0;
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return height;
+}
+
+int TForm::MeasureTextWidth(const std::string& text) const {
+    const std::wstring wide = Widen(text);
+    if (wide.empty())
+        return 0;
+    HDC dc = GetDC(nullptr);
+    if (!dc)
+        return 0;
+    HGDIOBJ old = SelectObject(dc, FormFont(this));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return size.cx;
+}
+
+} // namespace forms

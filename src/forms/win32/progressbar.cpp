@@ -1,0 +1,80 @@
+#include "forms/progressbar.h"
+
+#include "forms/win32/backend.h"
+
+#include <commctrl.h>
+
+namespace forms {
+
+using namespace win32;
+
+namespace {
+
+constexpr UINT_PTR kSubclassId = 1;
+
+TShiftState ShiftOf(WPARAM keys) {
+    TShiftState shift = 0;
+    if (keys & MK_SHIFT)
+        shift |= ssShift;
+    if (keys & MK_CONTROL)
+        shift |= ssCtrl;
+    if (GetKeyState(VK_MENU) < 0)
+        shift |= ssAlt;
+    if (keys & MK_LBUTTON)
+        shift |= ssLeft;
+    if (keys & MK_RBUTTON)
+        shift |= ssRight;
+    if (keys & MK_MBUTTON)
+        shift |= ssMiddle;
+    return shift;
+}
+
+// The native bar reports no mouse events, so its window procedure is subclassed for them.
+LRESULT CALLBACK BarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                         DWORD_PTR) {
+    switch (message) {
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+        if (auto* bar = dynamic_cast<TProgressBar*>(ControlOf(window))) {
+            const TMouseButton button = message == WM_LBUTTONUP   ? TMouseButton::mbLeft
+                                        : message == WM_RBUTTONUP ? TMouseButton::mbRight
+                                                                  : TMouseButton::mbMiddle;
+            const TShiftState shift = ShiftOf(wParam);
+            const int x = static_cast<short>(LOWORD(lParam));
+            const int y = static_cast<short>(HIWORD(lParam));
+            RunHandler([=] { bar->MouseUp(button, shift, x, y); });
+        }
+        break;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(window, BarProc, kSubclassId);
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+} // namespace
+
+TProgressBar::TProgressBar(TForm* parent) : TControl(parent) {
+    HWND window = CreateChild(this, PROGRESS_CLASSW, "", 0);
+    handle_ = window;
+    SetWindowSubclass(window, BarProc, kSubclassId, 0);
+    RangeChanged();
+    PositionChanged();
+}
+
+void TProgressBar::RangeChanged() {
+    if (handle_)
+        SendMessageW(static_cast<HWND>(handle_), PBM_SETRANGE32, static_cast<WPARAM>(min_),
+                     static_cast<LPARAM>(max_));
+    PositionChanged();
+}
+
+void TProgressBar::PositionChanged() {
+    if (handle_)
+        SendMessageW(static_cast<HWND>(handle_), PBM_SETPOS, static_cast<WPARAM>(position_), 0);
+}
+
+} // namespace forms

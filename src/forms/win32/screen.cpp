@@ -1,0 +1,24 @@
+#include "forms/screen.h"
+
+#include <windows.h>
+
+namespace forms {
+
+int TScreen::Width() const {
+    return GetSystemMetrics(SM_CXSCREEN);
+}
+
+int TScreen::Height() const {
+    return GetSystemMetrics(SM_CYSCREEN);
+}
+
+int TScreen::PixelsPerInch() const {
+    HDC screen = GetDC(nullptr);
+    if (!screen)
+        return 96;
+    const int ppi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return ppi > 0 ? ppi : 96;
+}
+
+} // namespace forms
