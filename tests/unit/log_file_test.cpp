@@ -68,12 +68,6 @@ TEST_F(LogFile, EntriesAreStampAndTextInCodePage932) {
     EXPECT_EQ(log_bytes::kNo.size(), 34u);
 }
 
-TEST_F(LogFile, AtMidnightTheDateIsFollowedDirectlyByTheText) {
-    clock_.now = {2025, 1, 2, 4, 0, 0, 0, 500};
-    AppendLogEntry(activity_log::kStartText, true);
-    EXPECT_EQ(ReadAll(LogFilePath), "1/2/25" + log_bytes::kStart);
-}
-
 TEST_F(LogFile, ExistingContentIsKeptAndTheRunAppendedInOrder) {
     const std::string old("old \x82\xa0 content\r\n\x00\xff end", 22);
     WriteAll(LogFilePath, old);
@@ -111,10 +105,4 @@ TEST_F(LogFile, StartLogWritesBesideTheExecutable) {
               fs::path(platform::ModuleFileName()).parent_path());
     // Other test processes may write the same file: look for the entry, not its position.
     EXPECT_NE(ReadAll(LogFilePath).find(kStamp + log_bytes::kStart), std::string::npos);
-}
-
-TEST_F(LogFile, SettingsAreReloadedOnRequest) {
-    ReloadLogSettings();
-    AppendLogEntry("x", true);
-    EXPECT_EQ(ReadAll(LogFilePath), kStamp + "x");
 }

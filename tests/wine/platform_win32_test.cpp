@@ -1,0 +1,215 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "../unit/log_entry_bytes.h"
+#include "log/activity_log.h"
+#include "platform/files.h"
+#include "platform/locale.h"
+#include "platform/text.h"
+#include "platform/win32/wide.h"
+
+using platform::win32::Narrow;
+using platform::win32::Widen;
+
+namespace {
+
+std::wstring Extended(const std::wstring& path) {
+    return L"\\\\?\\" + path;
+}
+
+bool Exists(const std::wstring& path) {
+    return ::GetFileAttributesW(Extended(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string ReadAll(const std::wstring& path) {
+    const HANDLE h =
+        ::CreateFileW(Extended(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                      nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return "<unreadable>";
+    std::string out(1 << 16, '\0');
+    DWORD n = 0;
+    ::ReadFile(h, out.data(), static_cast<DWORD>(out.size()), &n, nullptr);
+    ::CloseHandle(h);
+    out.resize(n);
+    return out;
+}
+
+// Works at any depth, unlike the runtime's remove_all under Wine.
+void RemoveTree(const std::wstring& path) {
+    WIN32_FIND_DATAW found;
+    const HANDLE find = ::FindFirstFileW(Extended(path + L"\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path + L"\\" + name);
+            else
+                ::DeleteFileW(Extended(path + L"\\" + name).c_str());
+        } while (::FindNextFileW(find, &found));
+        ::FindClose(find);
+    }
+    ::RemoveDirectoryW(Extended(path).c_str());
+}
+
+// A fresh folder under the temp folder, removed with everything in it afterwards.
+class TempDir {
+public:
+    TempDir() {
+        static int counter = 0;
+        wchar_t temp[MAX_PATH + 1];
+        ::GetTempPathW(MAX_PATH + 1, temp);
+        path_ = std::wstring(temp) + L"germ-plat-" + std::to_wstring(::GetCurrentProcessId()) +
+                L"-" + std::to_wstring(++counter);
+        ::CreateDirectoryW(path_.c_str(), nullptr);
+    }
+    ~TempDir() { RemoveTree(path_); }
+    const std::wstring& path() const { return path_; }
+    std::string File(const wchar_t* name) const { return Narrow(path_ + L"\\" + name); }
+
+private:
+    std::wstring path_;
+};
+
+} // namespace
+
+TEST(PlatformWin32, ModuleFileNameIsThisExecutable) {
+    const std::string path = platform::ModuleFileName();
+    const std::wstring wide = Widen(path);
+    ASSERT_GT(wide.size(), 3u);
+    EXPECT_EQ(wide.substr(1, 2), L":\\");
+    EXPECT_EQ(std::filesystem::path(wide).filename(), L"germ_wine_tests.exe");
+    EXPECT_TRUE(Exists(wide));
+}
+
+// Run by the test below inside a copy of this program: reports what the copy sees as its own
+// file name.
+TEST(PlatformWin32Child, ReportModuleFileName) {
+    const char* report = std::getenv("GERM_MODULE_REPORT");
+    if (!report)
+        GTEST_SKIP() << "only run as a child";
+    platform::AppendToFile(report, platform::ModuleFileName(), true);
+}
+
+// Wine starts no program from a path beyond MAX_PATH characters; a path of Japanese folders
+// within it still takes far more than 261 bytes in any multi-byte encoding.
+TEST(PlatformWin32, ModuleFileNameOfAJapanesePathIsReadInFull) {
+    TempDir dir;
+    std::wstring deep = dir.path();
+    while (deep.size() < 200) {
+        deep += L"\\表ソ能の長いフォルダ名";
+        ASSERT_TRUE(::CreateDirectoryW(deep.c_str(), nullptr));
+    }
+    const std::wstring copy = deep + L"\\ゲーム.exe";
+    ASSERT_GT(platform::Utf8ToCp932(Narrow(copy)).size(), 300u);
+    ASSERT_TRUE(::CopyFileW(Widen(platform::ModuleFileName()).c_str(), copy.c_str(), FALSE));
+    const std::string report = dir.File(L"report.txt");
+    ASSERT_TRUE(::SetEnvironmentVariableW(L"GERM_MODULE_REPORT", Widen(report).c_str()));
+    std::wstring command = L"\"" + copy + L"\" --gtest_filter=PlatformWin32Child.*";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    const BOOL started = ::CreateProcessW(copy.c_str(), command.data(), nullptr, nullptr, FALSE,
+                                          CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
+    ::SetEnvironmentVariableW(L"GERM_MODULE_REPORT", nullptr);
+    ASSERT_TRUE(started) << ::GetLastError();
+    ::WaitForSingleObject(pi.hProcess, 60000);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    const std::string seen = ReadAll(Widen(report));
+    EXPECT_EQ(seen, Narrow(copy));
+    EXPECT_EQ(activity_log::DeriveLogPath(seen), Narrow(deep + L"\\ゲーム.txt"));
+}
+
+TEST(PlatformWin32, LocaleSettingsOfTheJapaneseUserLocale) {
+    const platform::LocaleSettings s = platform::ReadLocaleSettings();
+    EXPECT_EQ(s.shortDate, "yyyy/M/d");
+    EXPECT_EQ(s.dateSeparator, "/");
+    EXPECT_EQ(s.timeSeparator, ":");
+    EXPECT_TRUE(s.twentyFourHour);
+    EXPECT_FALSE(s.hourLeadingZero);
+    EXPECT_EQ(s.amDesignator, "午前");
+    EXPECT_EQ(s.pmDesignator, "午後");
+    EXPECT_EQ(s.longMonthNames[0], "1月");
+    EXPECT_EQ(s.longDayNames[0], "日曜日"); // Windows counts from Monday, the arrays from Sunday
+    EXPECT_EQ(s.longDayNames[1], "月曜日");
+}
+
+TEST(PlatformWin32, Utf8ToCp932) {
+    EXPECT_EQ(platform::Utf8ToCp932(activity_log::kStartText), log_bytes::kStart);
+    EXPECT_EQ(platform::Utf8ToCp932(activity_log::kYesText), log_bytes::kYes);
+    EXPECT_EQ(platform::Utf8ToCp932(activity_log::kNoText), log_bytes::kNo);
+    EXPECT_EQ(platform::Utf8ToCp932("表ソ能"), "\x95\x5c\x83\x5c\x94\x5c");
+    // Characters code page 932 lacks become "?", without best-fit guesses.
+    EXPECT_EQ(platform::Utf8ToCp932("a\xc3\xa9z"), "a?z");
+    EXPECT_EQ(platform::Utf8ToCp932(""), "");
+}
+
+TEST(PlatformWin32, AppendToFileCreatesOnlyWhenAllowedAndNeverTruncates) {
+    TempDir dir;
+    const std::string file = dir.File(L"log.txt");
+    EXPECT_FALSE(platform::AppendToFile(file, "a", false));
+    EXPECT_FALSE(Exists(Widen(file)));
+    EXPECT_TRUE(platform::AppendToFile(file, "ab", true));
+    EXPECT_TRUE(platform::AppendToFile(file, "cd", true));
+    EXPECT_TRUE(platform::AppendToFile(file, "ef", false));
+    EXPECT_EQ(ReadAll(Widen(file)), "abcdef");
+
+    // A folder bearing the name is no file to append to.
+    const std::string folder = dir.File(L"folder.txt");
+    ASSERT_TRUE(::CreateDirectoryW(Widen(folder).c_str(), nullptr));
+    EXPECT_FALSE(platform::AppendToFile(folder, "a", true));
+    EXPECT_FALSE(platform::AppendToFile(folder, "a", false));
+    EXPECT_FALSE(platform::AppendToFile("", "a", true));
+}
+
+TEST(PlatformWin32, AppendToFileAlongsideOtherHandles) {
+    TempDir dir;
+    const std::string file = dir.File(L"log.txt");
+    ASSERT_TRUE(platform::AppendToFile(file, "old", true));
+
+    // Locked by a handle that shares nothing: the append fails and the bytes stay as they were.
+    HANDLE h = ::CreateFileW(Widen(file).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(platform::AppendToFile(file, "new", false));
+    EXPECT_FALSE(platform::AppendToFile(file, "new", true));
+    ::CloseHandle(h);
+    EXPECT_EQ(ReadAll(Widen(file)), "old");
+
+    // Held open for reading and writing with both shared: the append goes on, at the very end,
+    // after what that other handle wrote.
+    h = ::CreateFileW(Widen(file).c_str(), GENERIC_READ | GENERIC_WRITE,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    ::SetFilePointer(h, 0, nullptr, FILE_END);
+    DWORD n = 0;
+    ::WriteFile(h, "XY", 2, &n, nullptr);
+    EXPECT_TRUE(platform::AppendToFile(file, "gh", false));
+    ::CloseHandle(h);
+    EXPECT_EQ(ReadAll(Widen(file)).substr(0, 7), "oldXYgh");
+}
+
+TEST(PlatformWin32, AppendToFileAtPathsLongerThanMaxPath) {
+    TempDir dir;
+    std::wstring deep = dir.path();
+    while (deep.size() < 280) {
+        deep += L"\\a-rather-long-folder-name";
+        ASSERT_TRUE(::CreateDirectoryW(Extended(deep).c_str(), nullptr));
+    }
+    const std::wstring file = deep + L"\\prank.txt";
+    ASSERT_GT(file.size(), MAX_PATH);
+    EXPECT_TRUE(platform::AppendToFile(Narrow(file), "one", true));
+    // Forward slashes and "." and ".." still name the same file.
+    std::wstring odd = dir.path() + L"/./" + deep.substr(dir.path().size() + 1) + L"/../" +
+                       std::filesystem::path(deep).filename().wstring() + L"/prank.txt";
+    EXPECT_TRUE(platform::AppendToFile(Narrow(odd), "two", false));
+    EXPECT_EQ(ReadAll(file), "onetwo");
+}
