@@ -6,8 +6,12 @@ namespace {
 Clock* g_clock = nullptr;
 }
 
-Clock& CurrentClock() { return g_clock ? *g_clock : SystemClock(); }
+Clock& CurrentClock() {
+    return g_clock ? *g_clock : SystemClock();
+}
 
-void SetClock(Clock* clock) { g_clock = clock; }
+void SetClock(Clock* clock) {
+    g_clock = clock;
+}
 
 } // namespace platform

@@ -6,8 +6,8 @@ namespace platform {
 
 struct LocalTime {
     int year = 0;
-    int month = 0; // 1..12
-    int day = 0;   // 1..31
+    int month = 0;     // 1..12
+    int day = 0;       // 1..31
     int dayOfWeek = 0; // 0 = Sunday
     int hour = 0;
     int minute = 0;
@@ -30,7 +30,11 @@ Clock& SystemClock();
 Clock& CurrentClock();
 void SetClock(Clock* clock);
 
-inline LocalTime GetLocalTime() { return CurrentClock().Now(); }
-inline void Sleep(unsigned milliseconds) { CurrentClock().Sleep(milliseconds); }
+inline LocalTime GetLocalTime() {
+    return CurrentClock().Now();
+}
+inline void Sleep(unsigned milliseconds) {
+    CurrentClock().Sleep(milliseconds);
+}
 
 } // namespace platform
