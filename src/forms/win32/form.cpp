@@ -333,6 +333,24 @@ void TForm::ApplyBounds() {
     FormData* data = DataOf(window);
     if (!data || data->syncing)
         return;
+    if (IsIconic(window) || IsZoomed(window)) {
+        // The bounds are those of the normal state, which the window takes when restored (a
+        // minimised start is centred while still iconic). Placements are in work-area
+        // coordinates.
+        WINDOWPLACEMENT placement{};
+        placement.length = sizeof placement;
+        if (GetWindowPlacement(window, &placement)) {
+            RECT work{0, 0, 0, 0};
+            SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+            placement.rcNormalPosition =
+                RECT{left_ - work.left, top_ - work.top, left_ - work.left + width_,
+                     top_ - work.top + height_};
+            placement.flags = 0;
+            placement.showCmd = IsIconic(window) ? SW_SHOWMINNOACTIVE : SW_SHOWMAXIMIZED;
+            SetWindowPlacement(window, &placement);
+            return;
+        }
+    }
     SetWindowPos(window, nullptr, left_, top_, width_, height_, kQuietPos);
 }
 
