@@ -1,0 +1,182 @@
+#pragma once
+// Shared pieces of the Win32 form framework tests: an application per test, a message pump with
+// a deadline, and a helper thread that answers the message boxes of this process.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#undef MessageBox
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "forms/forms.h"
+#include "platform/win32/wide.h"
+
+namespace formstest {
+
+using platform::win32::Widen;
+
+inline HWND Hwnd(const forms::TControl* control) {
+    return static_cast<HWND>(control->Handle());
+}
+
+class TTestForm : public forms::TForm {
+public:
+    explicit TTestForm(forms::TComponent* owner) : forms::TForm(owner, "TTestForm") {}
+};
+
+// A fresh application object for each test; its forms are destroyed with it.
+class FormsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app = std::make_unique<forms::TApplication>();
+        app->Initialize();
+        app->SetTitle("Germcatcher");
+    }
+    void TearDown() override { app.reset(); }
+
+    // Runs the application's loop (which shows the main form) with a watchdog, so a broken
+    // test fails instead of hanging.
+    void RunLoop(unsigned limitMs = 20000) {
+        auto* watchdog = new forms::TTimer(app.get());
+        watchdog->SetInterval(limitMs);
+        watchdog->SetOnTimer([this](forms::TObject*) {
+            ADD_FAILURE() << "message loop still running after its time limit";
+            app->Terminate();
+        });
+        app->Run();
+        delete watchdog;
+    }
+
+    std::unique_ptr<forms::TApplication> app;
+};
+
+// Dispatches this thread's messages until `done` holds or `limitMs` passed; returns `done()`.
+inline bool PumpUntil(const std::function<bool()>& done, int limitMs = 5000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    return true;
+}
+
+// Dispatches whatever is queued now (posted messages reach their window procedures).
+inline void PumpPending() {
+    PumpUntil([] { return false; }, 100);
+}
+
+inline std::wstring TextOf(HWND window) {
+    wchar_t buffer[1024] = {};
+    GetWindowTextW(window, buffer, 1024);
+    return buffer;
+}
+
+// What a message box of this process looked like while it was up.
+struct BoxSeen {
+    std::wstring caption;
+    std::wstring text;
+    HWND owner = nullptr;
+    bool hasIcon = false;
+    std::vector<int> buttons; // ids of the push buttons
+};
+
+// On its own thread, waits for message boxes of this process; for each one it runs `inspect`
+// (on that thread, while the box is up), records it, then presses `buttonId`.
+class BoxPresser {
+public:
+    explicit BoxPresser(int buttonId, std::function<void(HWND box)> inspect = {})
+        : buttonId_(buttonId), inspect_(std::move(inspect)), thread_([this] { Run(); }) {}
+    ~BoxPresser() { Stop(); }
+
+    void Stop() {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+    }
+    int Pressed() const { return pressed_; }
+    // Valid after Stop().
+    const std::vector<BoxSeen>& Seen() const { return seen_; }
+
+private:
+    static HWND FindBox(const std::set<HWND>& handled) {
+        struct Search {
+            const std::set<HWND>* handled;
+            HWND found = nullptr;
+        } search{&handled};
+        EnumWindows(
+            [](HWND window, LPARAM param) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(param);
+                DWORD pid = 0;
+                GetWindowThreadProcessId(window, &pid);
+                wchar_t cls[64] = {};
+                GetClassNameW(window, cls, 64);
+                if (pid == GetCurrentProcessId() && std::wstring(cls) == L"#32770" &&
+                    IsWindowVisible(window) && !s->handled->count(window)) {
+                    s->found = window;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+
+    void Run() {
+        std::set<HWND> handled;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!stop_ && std::chrono::steady_clock::now() < end) {
+            HWND box = FindBox(handled);
+            if (!box) {
+                Sleep(20);
+                continue;
+            }
+            handled.insert(box);
+            Sleep(50); // let the box finish coming up
+            BoxSeen seen;
+            seen.caption = TextOf(box);
+            seen.text = TextOf(GetDlgItem(box, 0xFFFF));
+            seen.owner = GetWindow(box, GW_OWNER);
+            for (HWND child = GetWindow(box, GW_CHILD); child;
+                 child = GetWindow(child, GW_HWNDNEXT)) {
+                wchar_t cls[64] = {};
+                GetClassNameW(child, cls, 64);
+                const LONG style = GetWindowLongW(child, GWL_STYLE);
+                if (_wcsicmp(cls, L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON)
+                    seen.hasIcon = true;
+                if (_wcsicmp(cls, L"Button") == 0)
+                    seen.buttons.push_back(GetDlgCtrlID(child));
+            }
+            if (inspect_)
+                inspect_(box);
+            seen_.push_back(seen);
+            PostMessageW(box, WM_COMMAND, MAKEWPARAM(buttonId_, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(box, buttonId_)));
+            ++pressed_;
+            for (int i = 0; i < 250 && IsWindow(box); ++i)
+                Sleep(20);
+        }
+    }
+
+    int buttonId_;
+    std::function<void(HWND)> inspect_;
+    std::vector<BoxSeen> seen_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> pressed_{0};
+    std::thread thread_;
+};
+
+} // namespace formstest

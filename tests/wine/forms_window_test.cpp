@@ -1,0 +1,253 @@
+// The form framework's windows as Windows sees them: styles, geometry, texts, native control
+// state, show order, the cover screen and the minimised start.
+#include "forms_test_support.h"
+
+#include <commctrl.h>
+
+using namespace forms;
+using namespace formstest;
+
+namespace {
+
+class FormsWindow : public FormsTest {};
+
+RECT WindowRect(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+TEST_F(FormsWindow, DialogFrameIsFixedWithoutMinMaxBoxesStaysOnTopAndHasTheRequestedClientSize) {
+    TTestForm* form;
+    app->CreateForm(form);
+    form->SetCaption("Germcatcher");
+    form->SetFormStyle(TFormStyle::fsStayOnTop);
+    form->SetClientSize(296, 128);
+    form->Show();
+    HWND window = Hwnd(form);
+
+    const LONG style = GetWindowLongW(window, GWL_STYLE);
+    const LONG ex = GetWindowLongW(window, GWL_EXSTYLE);
+    EXPECT_TRUE(ex & WS_EX_TOPMOST);
+    EXPECT_TRUE(ex & WS_EX_DLGMODALFRAME);
+    EXPECT_EQ(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), 0);
+    EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
+    EXPECT_TRUE(style & WS_SYSMENU);
+    EXPECT_EQ(TextOf(window), L"Germcatcher");
+
+    RECT client{};
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, 296);
+    EXPECT_EQ(client.bottom, 128);
+    EXPECT_EQ(form->ClientWidth(), 296);
+    EXPECT_EQ(form->ClientHeight(), 128);
+    const RECT outer = WindowRect(window);
+    EXPECT_EQ(outer.right - outer.left, form->Width());
+    EXPECT_EQ(outer.bottom - outer.top, form->Height());
+
+    // The border does not offer sizing.
+    const LRESULT hit =
+        SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(outer.right - 1, outer.bottom - 1));
+    EXPECT_NE(hit, HTBOTTOMRIGHT);
+}
+
+TEST_F(FormsWindow, ControlsShowTheirTextsAndValuesInTheNativeControls) {
+    TTestForm* form;
+    app->CreateForm(form);
+    TFont font;
+    font.name = "ＭＳ Ｐゴシック";
+    font.height = 16;
+    font.charset = 128;
+    form->SetFont(font);
+    auto* bar = new TProgressBar(form);
+    bar->SetBounds(8, 64, 281, 17);
+    auto* button = new TButton(form);
+    button->SetBounds(104, 96, 89, 25);
+    button->SetCaption("キャンセル");
+    auto* label = new TLabel(form);
+    label->SetBounds(8, 16, 0, 16);
+    const std::string status = "ハードディスクの消去中です．．．";
+    label->SetCaption(status);
+    form->Show();
+
+    EXPECT_EQ(TextOf(Hwnd(label)), Widen(status));
+    EXPECT_EQ(TextOf(Hwnd(button)), L"キャンセル");
+    // The label's width follows its text as the form's font measures it.
+    EXPECT_GT(label->Width(), 0);
+    EXPECT_EQ(label->Width(), form->MeasureTextWidth(status));
+    RECT r{};
+    GetWindowRect(Hwnd(label), &r);
+    EXPECT_EQ(r.right - r.left, label->Width());
+
+    bar->SetMax(50);
+    bar->SetPosition(7);
+    EXPECT_EQ(SendMessageW(Hwnd(bar), PBM_GETPOS, 0, 0), 7);
+    EXPECT_EQ(SendMessageW(Hwnd(bar), PBM_GETRANGE, TRUE, 0), 0);
+    EXPECT_EQ(SendMessageW(Hwnd(bar), PBM_GETRANGE, FALSE, 0), 50);
+    bar->SetMax(4); // the position follows the smaller range
+    EXPECT_EQ(bar->Position(), 4);
+    EXPECT_EQ(SendMessageW(Hwnd(bar), PBM_GETPOS, 0, 0), 4);
+
+    // All controls draw with the form's font.
+    HFONT shared = reinterpret_cast<HFONT>(SendMessageW(Hwnd(label), WM_GETFONT, 0, 0));
+    ASSERT_NE(shared, nullptr);
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(Hwnd(button), WM_GETFONT, 0, 0)), shared);
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(Hwnd(bar), WM_GETFONT, 0, 0)), shared);
+    LOGFONTW logFont{};
+    ASSERT_TRUE(GetObjectW(shared, sizeof logFont, &logFont));
+    EXPECT_STREQ(logFont.lfFaceName, L"ＭＳ Ｐゴシック");
+    EXPECT_EQ(logFont.lfHeight, -16);
+    EXPECT_EQ(logFont.lfCharSet, SHIFTJIS_CHARSET);
+    EXPECT_GT(form->MeasureTextHeight(), 0);
+
+    label->Hide();
+    EXPECT_FALSE(IsWindowVisible(Hwnd(label)));
+    EXPECT_TRUE(IsWindowVisible(Hwnd(bar)));
+}
+
+TEST_F(FormsWindow, OnShowRunsBeforeTheWindowIsVisibleAtEveryShow) {
+    TTestForm* form;
+    app->CreateForm(form);
+    form->SetClientSize(200, 100);
+    std::vector<bool> visibleInOnShow;
+    form->OnShow = [&](TObject*) { visibleInOnShow.push_back(IsWindowVisible(Hwnd(form))); };
+
+    EXPECT_FALSE(IsWindowVisible(Hwnd(form))); // created hidden
+    form->Show();
+    EXPECT_TRUE(IsWindowVisible(Hwnd(form)));
+    form->Hide();
+    EXPECT_FALSE(IsWindowVisible(Hwnd(form)));
+    form->Show();
+    EXPECT_TRUE(IsWindowVisible(Hwnd(form)));
+    EXPECT_EQ(visibleInOnShow, (std::vector<bool>{false, false}));
+}
+
+TEST_F(FormsWindow, ScreenCentredAtTheFirstShowOnlyLaterShowsKeepWhereTheWindowWas) {
+    TTestForm* form;
+    app->CreateForm(form);
+    form->SetPosition(TPosition::poScreenCenter);
+    form->SetBounds(326, 221, 302, 153);
+    form->Show();
+    RECT r = WindowRect(Hwnd(form));
+    EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - 302) / 2);
+    EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - 153) / 2);
+
+    // Moved as the user would drag it, then hidden and shown again.
+    SetWindowPos(Hwnd(form), nullptr, 20, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    PumpPending();
+    form->Hide();
+    form->Show();
+    r = WindowRect(Hwnd(form));
+    EXPECT_EQ(r.left, 20);
+    EXPECT_EQ(r.top, 30);
+    EXPECT_EQ(form->Left(), 20);
+    EXPECT_EQ(form->Top(), 30);
+}
+
+TEST_F(FormsWindow, CoverScreenHasNoFrameCoversTheScreenInBlueAndStaysOnTop) {
+    TTestForm* form;
+    app->CreateForm(form);
+    form->SetFormStyle(TFormStyle::fsStayOnTop);
+    form->SetClientSize(296, 128);
+    auto* label = new TLabel(form);
+    label->SetCaption("x");
+    form->Show();
+
+    form->Hide();
+    label->Hide();
+    form->SetBorderStyle(TBorderStyle::bsNone);
+    form->SetLeft(0);
+    form->SetTop(0);
+    form->SetWidth(Screen->Width());
+    form->SetHeight(Screen->Height());
+    form->SetColor(0xFF0000);
+    form->Show();
+    HWND window = Hwnd(form);
+
+    const LONG style = GetWindowLongW(window, GWL_STYLE);
+    const LONG ex = GetWindowLongW(window, GWL_EXSTYLE);
+    EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_THICKFRAME), 0);
+    EXPECT_EQ(ex & WS_EX_DLGMODALFRAME, 0);
+    EXPECT_TRUE(ex & WS_EX_TOPMOST);
+    EXPECT_EQ(Screen->Width(), GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(Screen->Height(), GetSystemMetrics(SM_CYSCREEN));
+    const RECT r = WindowRect(window);
+    EXPECT_EQ(r.left, 0);
+    EXPECT_EQ(r.top, 0);
+    EXPECT_EQ(r.right, Screen->Width());
+    EXPECT_EQ(r.bottom, Screen->Height());
+    RECT client{};
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, Screen->Width());
+    EXPECT_EQ(client.bottom, Screen->Height());
+
+    // The background is painted pure blue, also where the hidden label was.
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    HDC dc = GetDC(window);
+    EXPECT_EQ(GetPixel(dc, Screen->Width() / 2, Screen->Height() / 2), RGB(0, 0, 255));
+    EXPECT_EQ(GetPixel(dc, 10, 20), RGB(0, 0, 255));
+    ReleaseDC(window, dc);
+}
+
+TEST_F(FormsWindow, MaximisedRequestIsUndoneByOnShowBeforeTheWindowAppears) {
+    TTestForm* form;
+    app->CreateForm(form);
+    form->SetClientSize(200, 100);
+    form->OnShow = [&](TObject*) { form->SetWindowState(TWindowState::wsNormal); };
+    form->SetWindowState(TWindowState::wsMaximized);
+    form->Show();
+    EXPECT_FALSE(IsZoomed(Hwnd(form)));
+    EXPECT_EQ(WindowRect(Hwnd(form)).right - WindowRect(Hwnd(form)).left, form->Width());
+
+    form->OnShow = nullptr;
+    form->Hide();
+    form->Show();
+    EXPECT_FALSE(IsZoomed(Hwnd(form)));
+    form->SetWindowState(TWindowState::wsMaximized); // while visible: applied at once
+    EXPECT_TRUE(IsZoomed(Hwnd(form)));
+    form->SetWindowState(TWindowState::wsNormal);
+    EXPECT_FALSE(IsZoomed(Hwnd(form)));
+}
+
+// A minimised start shows the window iconic without OnShow; restoring it, by the system menu's
+// Restore or by a plain restore of the window, runs OnShow once and centres the window.
+TEST_F(FormsWindow, MinimisedStartRunsOnShowOnlyWhenRestored) {
+    for (const bool bySystemCommand : {true, false}) {
+        SCOPED_TRACE(bySystemCommand ? "SC_RESTORE" : "SW_RESTORE");
+        auto* form = new TTestForm(app.get());
+        form->SetPosition(TPosition::poScreenCenter);
+        form->SetClientSize(296, 128);
+        int shows = 0;
+        bool iconicInOnShow = false;
+        form->OnShow = [&](TObject*) {
+            ++shows;
+            iconicInOnShow = IsIconic(Hwnd(form));
+        };
+        form->ShowMinimizedPending();
+        PumpPending();
+        EXPECT_TRUE(IsIconic(Hwnd(form)));
+        EXPECT_EQ(shows, 0);
+        EXPECT_TRUE(form->ShowPending());
+
+        if (bySystemCommand)
+            PostMessageW(Hwnd(form), WM_SYSCOMMAND, SC_RESTORE, 0);
+        else
+            ShowWindow(Hwnd(form), SW_RESTORE);
+        EXPECT_TRUE(PumpUntil([&] { return shows > 0; }));
+        PumpPending();
+        EXPECT_EQ(shows, 1);
+        if (bySystemCommand) {
+            EXPECT_TRUE(iconicInOnShow); // the window comes back after OnShow
+        }
+        EXPECT_FALSE(form->ShowPending());
+        EXPECT_FALSE(IsIconic(Hwnd(form)));
+        EXPECT_TRUE(IsWindowVisible(Hwnd(form)));
+        EXPECT_EQ(form->WindowState(), TWindowState::wsNormal);
+        const RECT r = WindowRect(Hwnd(form));
+        EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - form->Width()) / 2);
+        EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - form->Height()) / 2);
+        delete form;
+    }
+}
+
+} // namespace
