@@ -287,7 +287,7 @@ class Program:
         self._done = threading.Event()
         self._got_pid = threading.Event()
         threading.Thread(target=self._read, daemon=True).start()
-        if not self._got_pid.wait(60):
+        if not self._got_pid.wait(60) or self.pid is None:
             self._launcher.kill()
             raise AssertionError(f"the probe did not start {exe}")
 
@@ -352,6 +352,26 @@ class Program:
 
     def wait_dialog(self, predicate=lambda w: True, what="the dialog", timeout=30):
         return self.wait_window(lambda w: w["class"] == "TForm1" and predicate(w), what, timeout)
+
+    def answer(self, box, ident, real_click=False):
+        """Presses a button of a box and waits until the box has gone. A box that has only just
+        appeared may not take the first press yet; the press is repeated while the same box is
+        still up."""
+
+        def gone():
+            return not self.running() or all(w["hwnd"] != box["hwnd"] for w in self.visible())
+
+        for _ in range(10):
+            if real_click:
+                click(*button_centre(box, ident))
+            else:
+                probe("press", box["hwnd"], ident)
+            try:
+                wait_for(gone, 3, "the box to close")
+                return
+            except AssertionError:
+                pass
+        raise AssertionError(f"the box {box_text(box)!r} did not take the press of {ident}")
 
     def dialog(self):
         for w in self.windows():
@@ -452,24 +472,13 @@ class GermTestCase(unittest.TestCase):
     def answer_question(self, prog, answer, real_click=True):
         """Waits for the opening question and answers it; returns the box as it was seen."""
         box = prog.wait_box(QUESTION, timeout=60)
-        if real_click:
-            click(*button_centre(box, answer))
-        else:
-            probe("press", box["hwnd"], answer)
+        prog.answer(box, answer, real_click)
         return box
 
     def press(self, prog, text, ident=IDOK, real_click=False):
         """Waits for the box with text and presses one of its buttons."""
         box = prog.wait_box(text)
-        if real_click:
-            click(*button_centre(box, ident))
-        else:
-            probe("press", box["hwnd"], ident)
-        wait_for(
-            lambda: all(w["hwnd"] != box["hwnd"] for w in prog.visible()),
-            30,
-            f"the box {text!r} to close",
-        )
+        prog.answer(box, ident, real_click)
         return box
 
     def assert_bar_advances(self, prog, what):

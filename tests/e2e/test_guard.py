@@ -29,9 +29,7 @@ class Guard(h.GermTestCase):
         held = prog.bar_position()
         time.sleep(0.5)  # four ticks' time
         self.assertEqual(prog.bar_position(), held, "the bar stands still while the box is up")
-        h.click(*h.button_centre(box, answer))
-        h.wait_for(lambda: not prog.running() or all(w["hwnd"] != box["hwnd"] for w in prog.visible()),
-                   30, f"the box {text!r} to close")
+        prog.answer(box, answer, real_click=True)
 
     def expect_show_goes_on(self, prog, what):
         self.assertTrue(prog.dialog()["visible"], f"the dialog is still open after {what}")

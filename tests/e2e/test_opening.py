@@ -82,7 +82,7 @@ class Opening(h.GermTestCase):
         self.assertTrue(h.box_has_icon(box), "exclamation icon")
         self.assertEqual([k for k, _, _ in h.parse_log(sb.log_bytes())], ["start"])
 
-        h.click(*h.button_centre(box, h.IDYES))
+        prog.answer(box, h.IDYES, real_click=True)
         dlg = prog.wait_dialog(lambda w: h.label_of(w)["text"] == h.ERASING)
         after = datetime.datetime.now()
         self.assert_dialog_layout(dlg)
