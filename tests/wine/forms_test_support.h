@@ -95,7 +95,8 @@ struct BoxSeen {
 };
 
 // On its own thread, waits for message boxes of this process; for each one it runs `inspect`
-// (on that thread, while the box is up), records it, then presses `buttonId`.
+// (on that thread, while the box is up), records it, then presses `buttonId`. A box under a
+// nested one is disabled and waits until the nested one is answered.
 class BoxPresser {
 public:
     explicit BoxPresser(int buttonId, std::function<void(HWND box)> inspect = {})
@@ -125,7 +126,8 @@ private:
                 wchar_t cls[64] = {};
                 GetClassNameW(window, cls, 64);
                 if (pid == GetCurrentProcessId() && std::wstring(cls) == L"#32770" &&
-                    IsWindowVisible(window) && !s->handled->count(window)) {
+                    IsWindowVisible(window) && IsWindowEnabled(window) &&
+                    !s->handled->count(window)) {
                     s->found = window;
                     return FALSE;
                 }
@@ -155,7 +157,8 @@ private:
                 wchar_t cls[64] = {};
                 GetClassNameW(child, cls, 64);
                 const LONG style = GetWindowLongW(child, GWL_STYLE);
-                if (_wcsicmp(cls, L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON)
+                if (_wcsicmp(cls, L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON &&
+                    SendMessageW(child, STM_GETICON, 0, 0))
                     seen.hasIcon = true;
                 if (_wcsicmp(cls, L"Button") == 0)
                     seen.buttons.push_back(GetDlgCtrlID(child));

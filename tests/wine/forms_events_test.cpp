@@ -1,0 +1,193 @@
+// Events of the form framework through the real message loop: mouse-up over the progress bar,
+// button clicks, timer ticks, close requests, session end and setting changes.
+#include "forms_test_support.h"
+
+using namespace forms;
+using namespace formstest;
+
+namespace {
+
+class FormsEvents : public FormsTest {};
+
+TEST_F(FormsEvents, MouseUpOverTheBarCarriesTheButtonAndTheModifierKeys) {
+    TTestForm* form;
+    app->CreateForm(form);
+    auto* bar = new TProgressBar(form);
+    bar->SetBounds(8, 64, 281, 17);
+    form->Show();
+    struct Up {
+        TMouseButton button;
+        TShiftState shift;
+        int x, y;
+    };
+    std::vector<Up> ups;
+    bar->OnMouseUp = [&](TObject* sender, TMouseButton button, TShiftState shift, int x, int y) {
+        EXPECT_EQ(sender, bar);
+        ups.push_back({button, shift, x, y});
+    };
+
+    HWND window = Hwnd(bar);
+    PostMessageW(window, WM_RBUTTONUP, MK_SHIFT | MK_CONTROL, MAKELPARAM(5, 6));
+    PostMessageW(window, WM_LBUTTONUP, MK_SHIFT, MAKELPARAM(1, 2));
+    PostMessageW(window, WM_MBUTTONUP, MK_CONTROL, MAKELPARAM(3, 4));
+    PostMessageW(window, WM_RBUTTONUP, 0, MAKELPARAM(7, 8));
+    EXPECT_TRUE(PumpUntil([&] { return ups.size() == 4; }));
+    ASSERT_EQ(ups.size(), 4u);
+
+    constexpr TShiftState keys = ssShift | ssAlt | ssCtrl;
+    EXPECT_EQ(ups[0].button, TMouseButton::mbRight);
+    EXPECT_EQ(ups[0].shift & keys, ssShift | ssCtrl);
+    EXPECT_EQ(ups[0].x, 5);
+    EXPECT_EQ(ups[0].y, 6);
+    EXPECT_EQ(ups[1].button, TMouseButton::mbLeft);
+    EXPECT_EQ(ups[1].shift & keys, ssShift);
+    EXPECT_EQ(ups[2].button, TMouseButton::mbMiddle);
+    EXPECT_EQ(ups[2].shift & keys, ssCtrl);
+    EXPECT_EQ(ups[3].button, TMouseButton::mbRight);
+    EXPECT_EQ(ups[3].shift & keys, 0u);
+}
+
+TEST_F(FormsEvents, ButtonClickReachesOnClickAndDialogKeysDoNot) {
+    TTestForm* form;
+    app->CreateForm(form);
+    auto* button = new TButton(form);
+    button->SetBounds(104, 96, 89, 25);
+    button->SetCaption("キャンセル");
+    form->Show();
+    int clicks = 0;
+    button->OnClick = [&](TObject* sender) {
+        EXPECT_EQ(sender, button);
+        ++clicks;
+    };
+
+    SendMessageW(Hwnd(button), BM_CLICK, 0, 0);
+    EXPECT_EQ(clicks, 1);
+    // The button is neither the default nor the cancel button of its form.
+    EXPECT_FALSE(GetWindowLongW(Hwnd(button), GWL_STYLE) & BS_DEFPUSHBUTTON);
+    SendMessageW(Hwnd(form), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    SendMessageW(Hwnd(form), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_TRUE(IsWindowVisible(Hwnd(form)));
+}
+
+TEST_F(FormsEvents, TimerTicksArriveThroughTheLoopAndStopWhenDisabled) {
+    TTestForm* form;
+    app->CreateForm(form);
+    auto* ticker = new TTimer(form);
+    ticker->SetEnabled(false);
+    ticker->SetInterval(20);
+    int ticks = 0;
+    ticker->SetOnTimer([&](TObject*) {
+        if (++ticks == 5)
+            ticker->SetEnabled(false);
+    });
+    // Switched on when the form shows, as the show does.
+    form->OnShow = [&](TObject*) { ticker->SetEnabled(true); };
+    // Ends the loop well after the ticker should have stopped.
+    auto* finish = new TTimer(form);
+    finish->SetInterval(400);
+    finish->SetOnTimer([&](TObject*) {
+        if (ticks >= 5)
+            form->Close();
+    });
+    RunLoop();
+    EXPECT_EQ(ticks, 5);
+    EXPECT_TRUE(app->Terminated());
+    EXPECT_FALSE(IsWindowVisible(Hwnd(form)));
+}
+
+TEST_F(FormsEvents, NoTickIsDispatchedAfterTheMainFormClosed) {
+    TTestForm* form;
+    app->CreateForm(form);
+    bool closed = false;
+    int ticksAfterClose = 0;
+    for (int i = 0; i < 4; ++i) {
+        auto* timer = new TTimer(form);
+        timer->SetInterval(15);
+        timer->SetOnTimer([&](TObject*) {
+            if (closed) {
+                ++ticksAfterClose;
+                return;
+            }
+            // Give the other timers time to fall due, then close from this tick.
+            Sleep(60);
+            closed = form->Close();
+        });
+    }
+    RunLoop();
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(ticksAfterClose, 0);
+}
+
+TEST_F(FormsEvents, CloseRequestsAskTheCloseQueryAndARefusalKeepsTheWindow) {
+    TTestForm* form;
+    app->CreateForm(form);
+    int queries = 0;
+    form->OnCloseQuery = [&](TObject*, bool& canClose) { canClose = ++queries >= 3; };
+    // Each step runs from the loop: a close request, then a look at its outcome.
+    int step = 0;
+    bool visibleAfterRefusals = false;
+    auto* driver = new TTimer(form);
+    driver->SetInterval(50);
+    driver->SetOnTimer([&](TObject*) {
+        HWND window = Hwnd(form);
+        switch (++step) {
+        case 1:
+            PostMessageW(window, WM_CLOSE, 0, 0);
+            break;
+        case 2:
+            PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0); // system menu, Alt+F4
+            break;
+        case 3:
+            visibleAfterRefusals = IsWindowVisible(window) && !app->Terminated();
+            PostMessageW(window, WM_CLOSE, 0, 0);
+            break;
+        default:
+            break;
+        }
+    });
+    RunLoop();
+    EXPECT_TRUE(visibleAfterRefusals);
+    EXPECT_EQ(queries, 3);
+    EXPECT_TRUE(app->Terminated());
+    EXPECT_FALSE(IsWindowVisible(Hwnd(form)));
+}
+
+TEST_F(FormsEvents, SessionEndQueryReturnsTheCloseQueryAnswerAndTheEndTerminates) {
+    TTestForm* form;
+    app->CreateForm(form);
+    form->Show();
+    bool allow = false;
+    int queries = 0;
+    form->OnCloseQuery = [&](TObject*, bool& canClose) {
+        ++queries;
+        canClose = allow;
+    };
+    HWND window = Hwnd(form);
+    EXPECT_EQ(SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), FALSE);
+    allow = true;
+    EXPECT_EQ(SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+    EXPECT_EQ(queries, 2);
+    // Only a query: the window stays.
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_FALSE(app->Terminated());
+
+    SendMessageW(window, WM_ENDSESSION, FALSE, 0); // the session goes on
+    EXPECT_FALSE(app->Terminated());
+    SendMessageW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    EXPECT_TRUE(app->Terminated());
+}
+
+TEST_F(FormsEvents, SettingChangeBroadcastsReachTheApplication) {
+    int changes = 0;
+    app->OnSettingChange = [&](TObject*) { ++changes; };
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"intl"),
+                        SMTO_ABORTIFHUNG, 2000, &result);
+    EXPECT_EQ(changes, 1);
+    SendMessageTimeoutW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0,
+                        SMTO_ABORTIFHUNG, 2000, &result);
+    EXPECT_EQ(changes, 2);
+}
+
+} // namespace

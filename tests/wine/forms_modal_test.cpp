@@ -1,0 +1,130 @@
+// Application-modal message boxes: every window of the program is disabled and lies below the
+// box while it is up; always-on-top placement, enabled state, activation and focus come back
+// afterwards. A handler's exception comes up as the standard error report.
+#include "forms_test_support.h"
+
+#include <stdexcept>
+
+using namespace forms;
+using namespace formstest;
+
+namespace {
+
+class FormsModal : public FormsTest {};
+
+bool Topmost(HWND window) {
+    return GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST;
+}
+
+TEST_F(FormsModal, BoxDisablesTheProgramAndLiesAboveItsTopmostWindowsUntilItCloses) {
+    TTestForm* form;
+    app->CreateForm(form);
+    form->SetFormStyle(TFormStyle::fsStayOnTop);
+    form->SetClientSize(296, 128);
+    auto* button = new TButton(form);
+    button->SetBounds(104, 96, 89, 25);
+    auto* other = new TTestForm(app.get());
+    other->SetClientSize(100, 50);
+    other->Show();
+    form->Show();
+    form->SetFocus();
+    SetFocus(Hwnd(button));
+    ASSERT_EQ(GetActiveWindow(), Hwnd(form));
+    ASSERT_TRUE(Topmost(Hwnd(form)));
+
+    struct {
+        bool formEnabled = true, otherEnabled = true, formTopmost = true, boxTopmost = true;
+        bool boxEnabled = false;
+    } during;
+    BoxPresser presser(IDNO, [&](HWND box) {
+        during.formEnabled = IsWindowEnabled(Hwnd(form));
+        during.otherEnabled = IsWindowEnabled(Hwnd(other));
+        during.formTopmost = Topmost(Hwnd(form));
+        during.boxTopmost = Topmost(box);
+        during.boxEnabled = IsWindowEnabled(box);
+    });
+    const int result = app->MessageBox("閉じるのはまた後でね。", "Germcatcher", MB_YESNO_);
+    presser.Stop();
+
+    EXPECT_EQ(result, IDNO_);
+    ASSERT_EQ(presser.Seen().size(), 1u);
+    const BoxSeen& seen = presser.Seen()[0];
+    EXPECT_EQ(seen.caption, L"Germcatcher");
+    EXPECT_EQ(seen.text, L"閉じるのはまた後でね。");
+    EXPECT_EQ(seen.owner, Hwnd(form)); // comes up over the window that was active
+    EXPECT_FALSE(seen.hasIcon);        // the flags pass through unchanged
+    EXPECT_EQ(seen.buttons, (std::vector<int>{IDYES, IDNO}));
+    EXPECT_FALSE(during.formEnabled);
+    EXPECT_FALSE(during.otherEnabled);
+    EXPECT_FALSE(during.formTopmost);
+    EXPECT_FALSE(during.boxTopmost);
+    EXPECT_TRUE(during.boxEnabled);
+
+    EXPECT_TRUE(IsWindowEnabled(Hwnd(form)));
+    EXPECT_TRUE(IsWindowEnabled(Hwnd(other)));
+    EXPECT_TRUE(Topmost(Hwnd(form)));
+    EXPECT_FALSE(Topmost(Hwnd(other)));
+    EXPECT_EQ(GetActiveWindow(), Hwnd(form));
+    EXPECT_EQ(GetFocus(), Hwnd(button));
+}
+
+TEST_F(FormsModal, BoxWithoutAnActiveWindowHasNoOwnerAndLeavesHiddenWindowsHidden) {
+    TTestForm* form;
+    app->CreateForm(form);
+    form->SetFormStyle(TFormStyle::fsStayOnTop);
+    ASSERT_FALSE(IsWindowVisible(Hwnd(form)));
+    BoxPresser presser(IDOK);
+    EXPECT_EQ(app->MessageBox("テスト", "Germcatcher", MB_OK_), IDOK_);
+    presser.Stop();
+    ASSERT_EQ(presser.Seen().size(), 1u);
+    EXPECT_EQ(presser.Seen()[0].owner, nullptr);
+    EXPECT_FALSE(IsWindowVisible(Hwnd(form)));
+    EXPECT_TRUE(IsWindowEnabled(Hwnd(form)));
+    EXPECT_TRUE(Topmost(Hwnd(form)));
+}
+
+TEST_F(FormsModal, HandlerExceptionsAreReportedAndTheLoopGoesOn) {
+    TTestForm* form;
+    app->CreateForm(form);
+    form->SetClientSize(200, 100);
+    auto* button = new TButton(form);
+    button->SetBounds(10, 10, 80, 25);
+    int clicks = 0;
+    button->OnClick = [&](TObject*) {
+        switch (++clicks) {
+        case 1:
+            throw EAbort(); // silent
+        case 2:
+            throw Exception("ウィルスを発見しました");
+        default:
+            throw std::runtime_error("disk full");
+        }
+    };
+    // Clicks queued before the loop starts; they are dispatched by it.
+    for (int i = 0; i < 3; ++i)
+        PostMessageW(Hwnd(button), BM_CLICK, 0, 0);
+
+    BoxPresser presser(IDOK);
+    // The loop still runs after the reports: it ends the test once both were answered.
+    auto* finish = new TTimer(form);
+    finish->SetInterval(50);
+    finish->SetOnTimer([&](TObject*) {
+        if (clicks == 3 && presser.Pressed() == 2)
+            form->Close();
+    });
+    RunLoop();
+    presser.Stop();
+
+    EXPECT_EQ(clicks, 3);
+    ASSERT_EQ(presser.Seen().size(), 2u);
+    for (const BoxSeen& seen : presser.Seen()) {
+        EXPECT_EQ(seen.caption, L"Germcatcher");
+        EXPECT_TRUE(seen.hasIcon); // the stop icon
+        EXPECT_EQ(seen.buttons, (std::vector<int>{IDOK}));
+    }
+    // The second report may come up inside the first one's loop, so in either order.
+    std::set<std::wstring> texts{presser.Seen()[0].text, presser.Seen()[1].text};
+    EXPECT_EQ(texts, (std::set<std::wstring>{L"ウィルスを発見しました.", L"disk full."}));
+}
+
+} // namespace
