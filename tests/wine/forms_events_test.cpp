@@ -153,6 +153,33 @@ TEST_F(FormsEvents, CloseRequestsAskTheCloseQueryAndARefusalKeepsTheWindow) {
     EXPECT_FALSE(IsWindowVisible(Hwnd(form)));
 }
 
+// A close request to every window of the program, as a task manager sends it: the refusing main
+// form stays, and so do the timers.
+TEST_F(FormsEvents, CloseRequestsToEveryWindowLeaveTheTimersRunning) {
+    TTestForm* form;
+    app->CreateForm(form);
+    form->OnCloseQuery = [](TObject*, bool& canClose) { canClose = false; };
+    int ticks = 0;
+    auto* timer = new TTimer(form);
+    timer->SetInterval(20);
+    timer->SetOnTimer([&](TObject*) {
+        if (++ticks == 1) {
+            EnumThreadWindows(
+                GetCurrentThreadId(),
+                [](HWND window, LPARAM) -> BOOL {
+                    PostMessageW(window, WM_CLOSE, 0, 0);
+                    return TRUE;
+                },
+                0);
+        } else if (ticks == 10) {
+            form->OnCloseQuery = nullptr;
+            form->Close();
+        }
+    });
+    RunLoop();
+    EXPECT_EQ(ticks, 10);
+}
+
 TEST_F(FormsEvents, SessionEndQueryReturnsTheCloseQueryAnswerAndTheEndTerminates) {
     TTestForm* form;
     app->CreateForm(form);

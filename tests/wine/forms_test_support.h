@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -42,17 +43,29 @@ protected:
     }
     void TearDown() override { app.reset(); }
 
-    // Runs the application's loop (which shows the main form) with a watchdog, so a broken
-    // test fails instead of hanging.
-    void RunLoop(unsigned limitMs = 20000) {
-        auto* watchdog = new forms::TTimer(app.get());
-        watchdog->SetInterval(limitMs);
-        watchdog->SetOnTimer([this](forms::TObject*) {
-            ADD_FAILURE() << "message loop still running after its time limit";
-            app->Terminate();
+    // Runs the application's loop (which shows the main form) with a watchdog on another
+    // thread, so a broken test fails instead of hanging, even when no timer ticks any more.
+    void RunLoop(int limitMs = 20000) {
+        const DWORD loopThread = GetCurrentThreadId();
+        std::mutex mutex;
+        std::condition_variable finished;
+        bool done = false, expired = false;
+        std::thread watchdog([&] {
+            std::unique_lock<std::mutex> lock(mutex);
+            if (!finished.wait_for(lock, std::chrono::milliseconds(limitMs),
+                                   [&] { return done; })) {
+                expired = true;
+                PostThreadMessageW(loopThread, WM_QUIT, 0, 0);
+            }
         });
         app->Run();
-        delete watchdog;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            done = true;
+        }
+        finished.notify_one();
+        watchdog.join();
+        EXPECT_FALSE(expired) << "message loop still running after its time limit";
     }
 
     std::unique_ptr<forms::TApplication> app;

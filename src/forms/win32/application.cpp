@@ -26,6 +26,10 @@ LRESULT CALLBACK AppWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     case WM_TIMER:
         DeliverTimer(wParam);
         return 0;
+    case WM_CLOSE:
+        // A close request to every window of the process (as a task manager sends) is for the
+        // forms to answer; the timers' window stays.
+        return 0;
     case WM_SETTINGCHANGE: // also WM_WININICHANGE
         if (Application)
             RunHandler([] { Application->SettingChange(); });
@@ -90,9 +94,8 @@ void TApplication::RunLoop() {
     // message (a timer tick in particular) is dispatched.
     while (!Terminated()) {
         const BOOL result = GetMessageW(&msg, nullptr, 0, 0);
-        if (result == 0) {
+        if (result == 0) { // WM_QUIT
             Terminate();
-            PostQuitMessage(static_cast<int>(msg.wParam)); // for any loop outside ours
             break;
         }
         if (result == -1)
