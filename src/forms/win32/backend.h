@@ -1,5 +1,5 @@
 #pragma once
-// Pieces shared by the Win32 controls: text conversion, the window classes, the application's
+// Pieces shared by the Win32 controls: text conversion, the application's
 // hidden window, child window bookkeeping and safe event dispatch from window procedures.
 #include <windows.h>
 // The framework has its own MessageBox; the W function is always called by its full name.
