@@ -1,0 +1,68 @@
+// The entry on the real Win32 backend when start-up fails: the main window cannot be created, so
+// the exception escapes the constructor; the entry reports it with the standard report (stop
+// icon, one OK button, the title as caption, the full stop rule) and still returns 0.
+#include "forms_test_support.h"
+
+#include "app/run_application.h"
+#include "ui/Unit1.h"
+
+namespace {
+
+using namespace formstest;
+
+// Refuses the creation of every window of one class on this thread, as the system does when it
+// runs out of resources.
+class RefuseWindows {
+public:
+    explicit RefuseWindows(const wchar_t* cls) {
+        refused_ = cls;
+        hook_ = SetWindowsHookExW(WH_CBT, &Hook, nullptr, GetCurrentThreadId());
+    }
+    ~RefuseWindows() {
+        if (hook_)
+            UnhookWindowsHookEx(hook_);
+    }
+    bool Installed() const { return hook_ != nullptr; }
+    static int Refusals() { return refusals_; }
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wp, LPARAM lp) {
+        if (code == HCBT_CREATEWND) {
+            wchar_t cls[64] = {};
+            GetClassNameW(reinterpret_cast<HWND>(wp), cls, 64);
+            if (refused_ == cls) {
+                ++refusals_;
+                return 1; // the creation fails
+            }
+        }
+        return CallNextHookEx(nullptr, code, wp, lp);
+    }
+    static inline std::wstring refused_;
+    static inline int refusals_ = 0;
+    HHOOK hook_ = nullptr;
+};
+
+TEST(AppErrors, StartUpFailureIsReportedAndTheExitCodeIsZero) {
+    BoxPresser presser(IDOK);
+    int result = -1;
+    {
+        RefuseWindows refuse(L"TForm1");
+        ASSERT_TRUE(refuse.Installed());
+        result = RunApplication();
+    }
+    presser.Stop();
+
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(RefuseWindows::Refusals(), 1);
+    EXPECT_EQ(Form1, nullptr);
+    // The only box is the report: the question never came up.
+    ASSERT_EQ(presser.Seen().size(), 1u);
+    const BoxSeen& report = presser.Seen()[0];
+    EXPECT_EQ(report.caption, L"Germcatcher");
+    EXPECT_TRUE(report.hasIcon);
+    EXPECT_EQ(report.buttons, (std::vector<int>{IDOK}));
+    ASSERT_FALSE(report.text.empty());
+    EXPECT_EQ(report.text.back(), L'.');
+}
+
+} // namespace
