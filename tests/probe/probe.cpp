@@ -5,7 +5,7 @@
 //   probe press HWND ID | close HWND | restore HWND | sysclose HWND
 //   probe launch PATH [SHOWCMD]                  {"pid":N} at once, {"exit":CODE} at the end
 //   probe watch --pid N [--ms 10] [--max-s 120]  a line whenever a window of N changes
-//   probe setlocale LCTYPE VALUE | localeinfo
+//   probe setlocale LCTYPE VALUE | localeinfo [--again-after-ms N]
 //   probe lockfile PATH SHARE SECONDS            SHARE: none, r, w, rw or a number
 //   probe screen                                 screen size and foreground window
 //   probe kill PID                               end a process left running by a failed test
@@ -478,7 +478,7 @@ int SetLocale(int argc, wchar_t** argv) {
     return Fail("unknown LCTYPE");
 }
 
-int LocaleInfo() {
+std::string LocaleLine() {
     std::string s = "{";
     bool first = true;
     for (const LcName& lc : kLcTypes) {
@@ -487,8 +487,17 @@ int LocaleInfo() {
         s += (first ? "\"" : ",\"") + Utf8(lc.name) + "\":" + Quote(buf);
         first = false;
     }
-    s += ",\"ACP\":" + Num(GetACP()) + "}";
-    Emit(s);
+    return s + ",\"ACP\":" + Num(GetACP()) + "}";
+}
+
+// With --again-after-ms the values are read a second time in the same process after the wait,
+// which tells whether a running program sees a change made meanwhile by another one.
+int LocaleInfo(int argc, wchar_t** argv) {
+    Emit(LocaleLine());
+    if (argc >= 4 && std::wstring(argv[2]) == L"--again-after-ms") {
+        Sleep(static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 0)));
+        Emit(LocaleLine());
+    }
     return 0;
 }
 
@@ -616,7 +625,7 @@ int wmain(int argc, wchar_t** argv) {
     if (cmd == L"setlocale")
         return SetLocale(argc, argv);
     if (cmd == L"localeinfo")
-        return LocaleInfo();
+        return LocaleInfo(argc, argv);
     if (cmd == L"lockfile")
         return LockFile(argc, argv);
     if (cmd == L"screen")
