@@ -1,5 +1,6 @@
 # The README's commands. Every target installs what is missing first (tools/setup.sh).
 JOBS ?= $(shell nproc)
+MAKEFLAGS += --no-print-directory
 WIN := build/windows
 RUN_PREFIX := $(CURDIR)/build/wine-prefix
 

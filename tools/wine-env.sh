@@ -12,6 +12,12 @@ envfile="$state/env"
 
 case "${1:-}" in
 start)
+    # The display and the Wine server outlive this script: they must not inherit descriptors of
+    # whoever started it (a test runner waits for its pipes to close).
+    for fd in /proc/$$/fd/*; do
+        fd=${fd##*/}
+        if [ "$fd" -gt 2 ] && [ "$fd" != 255 ]; then eval "exec $fd>&-"; fi
+    done
     "$0" stop >/dev/null 2>&1 || true
     mkdir -p "$state"
     prefix="$root/build/wine-prefix-$name"
@@ -19,7 +25,7 @@ start)
     # Pick a display number nobody uses.
     n=90
     while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$state/xvfb.log" 2>&1 &
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >"$state/xvfb.log" 2>&1 &
     echo $! >"$state/xvfb.pid"
     for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
     cat >"$envfile" <<EOT
@@ -31,7 +37,7 @@ export LC_ALL=ja_JP.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml="
 EOT
     . "$envfile"
-    wineserver -p
+    wineserver -p </dev/null >/dev/null 2>&1
     # Start Wine's helper processes with output going nowhere, so a later program whose output
     # is piped does not hand its pipe to them.
     wine cmd /c exit </dev/null >/dev/null 2>&1 || true

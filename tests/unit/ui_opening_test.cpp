@@ -78,7 +78,12 @@ INSTANTIATE_TEST_SUITE_P(
                       PathCase{forms::IDNO_, texts::kAddressBookStatus, 16, 0, &log_bytes::kNo,
                                2032},
                       // A box that fails returns 0, which takes the No path.
-                      PathCase{0, texts::kAddressBookStatus, 16, 0, &log_bytes::kNo, 2033}));
+                      PathCase{0, texts::kAddressBookStatus, 16, 0, &log_bytes::kNo, 2033}),
+    [](const ::testing::TestParamInfo<PathCase>& info) -> std::string {
+        return info.param.answer == forms::IDYES_  ? "Yes"
+               : info.param.answer == forms::IDNO_ ? "No"
+                                                   : "FailedBox";
+    });
 
 using Window = ShowTest;
 
