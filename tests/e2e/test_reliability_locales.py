@@ -1,0 +1,89 @@
+"""Time stamps under real locales of Wine, each compared with what that locale's own settings
+(read through the probe) call for, and a change of the regional settings made while the opening
+question is up."""
+
+import datetime
+import json
+import subprocess
+import sys
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import harness as h  # noqa: E402
+import reliability as r  # noqa: E402
+
+LOCALES = ["ja_JP.UTF-8", "en_US.UTF-8", "de_DE.UTF-8", "ko_KR.UTF-8"]
+
+
+class Locales(h.GermTestCase):
+    def run_logged(self, answer=h.IDNO, during_question=None):
+        """One run ended through the gesture; returns the stamps of its two entries and the time
+        window they were written in."""
+        sb = self.sandbox()
+        before = datetime.datetime.now()
+        prog = self.launch(sb.exe)
+        if during_question:
+            prog.wait_box(h.QUESTION, timeout=60)
+            during_question()
+        self.assertEqual(r.show_then_end(self, prog, answer), 0)
+        kinds = ["start", "yes" if answer == h.IDYES else "no"]
+        return r.split_entries(sb.log_bytes(), kinds), before, datetime.datetime.now()
+
+    def restore(self, original):
+        h.probe("setlocale", "SSHORTDATE", original["SSHORTDATE"])
+        if h.probe("localeinfo")[0]["SDATE"] != original["SDATE"]:
+            h.probe("setlocale", "SDATE", original["SDATE"])
+        self.assertEqual(h.probe("localeinfo")[0], original, "the prefix's settings are restored")
+
+    def test_stamps_follow_each_locale(self):
+        original = h.probe("localeinfo")[0]
+        japanese = None
+        for lang in LOCALES:
+            with self.subTest(lang), r.locale_env(lang):
+                info = h.probe("localeinfo")[0]
+                if lang.startswith("ko"):
+                    # 12-hour, with the designator before the hour.
+                    self.assertEqual((info["ITIME"], info["ITIMEMARKPOSN"]), ("0", "1"))
+                stamps, before, after = self.run_logged()
+                expected = r.stamps_between(info, before, after)
+                for stamp in stamps:
+                    self.assertIn(stamp, expected, f"{lang}: {stamp!r} is not one of {expected}")
+                if japanese is None:
+                    japanese = (info, before)
+                else:
+                    self.assertFalse(set(stamps) & r.stamps_between(japanese[0], before, after),
+                                     f"{lang}: the stamp does not fall back to Japan's format")
+        # Each program's locale came from its environment; the prefix's settings are unchanged.
+        self.assertEqual(h.probe("localeinfo")[0], original)
+
+    def test_settings_changed_while_the_question_is_up(self):
+        original = h.probe("localeinfo")[0]
+        self.addCleanup(self.restore, original)
+        changed_pattern = "yy-MM-dd"
+
+        # Does a running program see a change made by another one at all? Wine 8 reads each
+        # locale value once per process and keeps it, whatever the broadcast says.
+        reader = subprocess.Popen(
+            ["wine", str(h.PROBE), "localeinfo", "--again-after-ms", "1500"],
+            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.addCleanup(reader.stdout.close)
+        reader.stdout.readline()
+        self.assertEqual(h.probe("setlocale", "SSHORTDATE", changed_pattern), [{"set": True}])
+        seen_later = json.loads(reader.stdout.readline())
+        reader.wait(30)
+        self.restore(original)
+        if seen_later["SSHORTDATE"] != changed_pattern:
+            self.skipTest("this Wine never shows a running program a change of the regional "
+                          "settings made by another one")
+
+        def change():
+            self.assertEqual(h.probe("setlocale", "SSHORTDATE", changed_pattern), [{"set": True}])
+
+        stamps, before, after = self.run_logged(during_question=change)
+        changed = h.probe("localeinfo")[0]
+        self.assertIn(stamps[0], r.stamps_between(original, before, after), "start: old format")
+        self.assertIn(stamps[1], r.stamps_between(changed, before, after), "choice: new format")
+
+
+if __name__ == "__main__":
+    h.main()
