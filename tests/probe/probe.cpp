@@ -11,6 +11,8 @@
 //   probe kill PID                               end a process left running by a failed test
 //   probe closebox HWND                          screen point of the title bar's close box
 //   probe msgbox TEXT FLAGS                      a box of the probe's own, for the harness's tests
+//   probe startup PATH [--ms 2] [--timeout 30]   ms from CreateProcess to its first visible box,
+//                                                then ends that process
 #include <windows.h>
 #include <commctrl.h>
 
@@ -597,6 +599,76 @@ int MsgBox(int argc, wchar_t** argv) {
     return 0;
 }
 
+// Times one start of PATH: from just before CreateProcess until a message box of the new
+// process is visible. The process is then ended, so a start-up measurement never runs the rest.
+int Startup(int argc, wchar_t** argv) {
+    if (argc < 3)
+        return Fail("usage: startup PATH [--ms 2] [--timeout 30]");
+    std::wstring path = argv[2];
+    int ms = 2;
+    double timeoutS = 30;
+    for (int i = 3; i + 1 < argc; i += 2) {
+        std::wstring a = argv[i];
+        if (a == L"--ms")
+            ms = static_cast<int>(std::wcstol(argv[i + 1], nullptr, 0));
+        else if (a == L"--timeout")
+            timeoutS = std::wcstod(argv[i + 1], nullptr);
+    }
+    std::wstring cmdline = L"\"" + path + L"\"";
+    std::wstring dir = path.substr(0, path.find_last_of(L"\\/") + 1);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    LARGE_INTEGER freq, start, now;
+    QueryPerformanceFrequency(&freq);
+    QueryPerformanceCounter(&start);
+    if (!CreateProcessW(path.c_str(), cmdline.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        dir.empty() ? nullptr : dir.c_str(), &si, &pi))
+        return Fail("CreateProcess failed");
+    CloseHandle(pi.hThread);
+    auto elapsedMs = [&] {
+        QueryPerformanceCounter(&now);
+        return static_cast<double>(now.QuadPart - start.QuadPart) * 1000.0 /
+               static_cast<double>(freq.QuadPart);
+    };
+    struct Find {
+        DWORD pid;
+        bool found;
+    } find{pi.dwProcessId, false};
+    double boxMs = -1;
+    while (elapsedMs() < timeoutS * 1000.0) {
+        find.found = false;
+        EnumWindows(
+            [](HWND h, LPARAM lp) -> BOOL {
+                auto* f = reinterpret_cast<Find*>(lp);
+                DWORD pid = 0;
+                GetWindowThreadProcessId(h, &pid);
+                if (pid == f->pid && IsWindowVisible(h) && ClassOf(h) == L"#32770") {
+                    f->found = true;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&find));
+        if (find.found) {
+            boxMs = elapsedMs();
+            break;
+        }
+        if (WaitForSingleObject(pi.hProcess, static_cast<DWORD>(ms)) == WAIT_OBJECT_0)
+            break;
+    }
+    TerminateProcess(pi.hProcess, 1);
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hProcess);
+    if (boxMs < 0)
+        return Fail("no box appeared");
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "{\"pid\":%lu,\"box_ms\":%.2f}",
+                  static_cast<unsigned long>(pi.dwProcessId), boxMs);
+    Emit(buf);
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -636,5 +708,7 @@ int wmain(int argc, wchar_t** argv) {
         return CloseBox(ParseHwnd(argv[2]));
     if (cmd == L"msgbox")
         return MsgBox(argc, argv);
+    if (cmd == L"startup")
+        return Startup(argc, argv);
     return Fail("unknown command");
 }
