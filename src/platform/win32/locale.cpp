@@ -7,8 +7,49 @@ namespace platform {
 
 namespace {
 
+// The user's regional settings as stored for the user. The system rewrites them when the user
+// changes the settings and then announces the change, while a running process's cached locale
+// data need not follow (Wine keeps what it read at start), so a re-read looks here first. They
+// count only while they belong to the process's user locale.
+std::string Stored(LCTYPE type) {
+    static constexpr struct {
+        LCTYPE type;
+        const wchar_t* name;
+    } kNames[] = {
+        {LOCALE_SSHORTDATE, L"sShortDate"}, {LOCALE_SDATE, L"sDate"},
+        {LOCALE_STIME, L"sTime"},           {LOCALE_ITLZERO, L"iTLZero"},
+        {LOCALE_ITIME, L"iTime"},           {LOCALE_ITIMEMARKPOSN, L"iTimePrefix"},
+        {LOCALE_S1159, L"s1159"},           {LOCALE_S2359, L"s2359"},
+    };
+    const wchar_t* name = nullptr;
+    for (const auto& entry : kNames)
+        if (entry.type == type)
+            name = entry.name;
+    if (!name)
+        return {};
+    auto read = [](const wchar_t* value, std::wstring& out) {
+        wchar_t buffer[128];
+        DWORD size = sizeof buffer;
+        if (::RegGetValueW(HKEY_CURRENT_USER, L"Control Panel\\International", value, RRF_RT_REG_SZ,
+                           nullptr, buffer, &size) != ERROR_SUCCESS)
+            return false;
+        out.assign(buffer);
+        return true;
+    };
+    std::wstring storedLocale, value;
+    wchar_t userLocale[LOCALE_NAME_MAX_LENGTH];
+    if (!read(L"LocaleName", storedLocale) ||
+        ::GetUserDefaultLocaleName(userLocale, LOCALE_NAME_MAX_LENGTH) == 0 ||
+        ::CompareStringOrdinal(storedLocale.c_str(), -1, userLocale, -1, TRUE) != CSTR_EQUAL ||
+        !read(name, value))
+        return {};
+    return win32::Narrow(value);
+}
+
 // The user locale's value for `type`, or empty when the system has none.
 std::string Info(LCTYPE type) {
+    if (std::string stored = Stored(type); !stored.empty())
+        return stored;
     wchar_t buffer[128];
     const int n = ::GetLocaleInfoW(LOCALE_USER_DEFAULT, type, buffer, 128);
     if (n > 1)
