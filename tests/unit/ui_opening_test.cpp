@@ -1,6 +1,7 @@
 // The main window as built, the opening question with its log entries, the first phase, the
 // start-up show requests, and scaling for the screen.
 #include <array>
+#include <ostream>
 
 #include "log_entry_bytes.h"
 #include "platform/text.h"
@@ -26,6 +27,11 @@ struct PathCase {
     const std::string* entry;
     int year; // a date of the case's own in the shared log
 };
+
+// Keeps test output readable (the default prints the struct's raw bytes).
+void PrintTo(const PathCase& c, std::ostream* os) {
+    *os << "answer " << c.answer;
+}
 
 class OpeningPaths : public ShowTest, public ::testing::WithParamInterface<PathCase> {};
 
