@@ -64,6 +64,8 @@ class Show(h.GermTestCase):
                 if not any(h.is_box(w) and w["visible"] for w in now):
                     cover = next(w for w in now if w["class"] == "TForm1")
                     self.assertTrue(cover["exstyle"] & h.WS_EX_TOPMOST, "topmost between boxes")
+                else:
+                    print("\n  (the next box came too soon to see the cover alone)", file=sys.stderr)
 
         self.assertEqual(prog.wait_exit(), 0)
         self.assert_log(sb, ["start", "yes"], before, datetime.datetime.now())
