@@ -7,7 +7,10 @@ namespace forms {
 using namespace win32;
 
 TLabel::TLabel(TForm* parent) : TControl(parent) {
-    handle_ = CreateChild(this, L"STATIC", caption_, SS_LEFT | SS_NOPREFIX);
+    // One line only: the width is exactly the measured text's, and a word-wrapping static may
+    // still break such a line (Wine cut the mail phase's status line after its 14th character)
+    // and hide the rest below the label's 16 pixels.
+    handle_ = CreateChild(this, L"STATIC", caption_, SS_LEFTNOWORDWRAP | SS_NOPREFIX);
 }
 
 void TLabel::CaptionChanged() {
