@@ -59,6 +59,10 @@ if(NOT GERM_SANITIZE)
         ${CMAKE_SOURCE_DIR}/tests/binary/test_check_pe.py)
     set_tests_properties(binary_hardening binary_hardening_checker PROPERTIES LABELS binary)
 
+    # The benchmark's own arithmetic (make bench): time lines and /proc readings to figures.
+    add_test(NAME bench_analysis COMMAND python3 ${CMAKE_SOURCE_DIR}/bench/test_bench.py)
+    set_tests_properties(bench_analysis PROPERTIES LABELS bench)
+
     # A short fuzzing run of every libFuzzer target; the script configures and builds the fuzz
     # preset in its own folder. `make fuzz` runs the same targets longer.
     find_program(GERM_CLANGXX clang++)
