@@ -494,3 +494,23 @@ class GermTestCase(unittest.TestCase):
 
 def main():
     unittest.main(verbosity=2)
+
+
+def launch_together(tc, exe, count):
+    """Starts `count` copies of exe as nearly at once as the launcher allows."""
+    progs = [None] * count
+    gate = threading.Barrier(count)
+
+    def start(i):
+        gate.wait()
+        progs[i] = Program(exe)
+
+    threads = [threading.Thread(target=start, args=(i,)) for i in range(count)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    for p in progs:
+        tc.assertIsNotNone(p, "every copy started")
+        tc.addCleanup(p.kill)
+    return progs

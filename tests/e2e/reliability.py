@@ -6,7 +6,6 @@ import contextlib
 import datetime
 import os
 import subprocess
-import threading
 
 import harness as h
 
@@ -155,24 +154,3 @@ def split_entries(data, kinds):
     return stamps
 
 
-# ---- starting several copies at once -----------------------------------------------------------
-
-
-def launch_together(tc, exe, count):
-    """Starts `count` copies of exe as nearly at once as the launcher allows."""
-    progs = [None] * count
-    gate = threading.Barrier(count)
-
-    def start(i):
-        gate.wait()
-        progs[i] = h.Program(exe)
-
-    threads = [threading.Thread(target=start, args=(i,)) for i in range(count)]
-    for t in threads:
-        t.start()
-    for t in threads:
-        t.join()
-    for p in progs:
-        tc.assertIsNotNone(p, "every copy started")
-        tc.addCleanup(p.kill)
-    return progs

@@ -4,7 +4,6 @@ import datetime
 import re
 import subprocess
 import sys
-import threading
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
@@ -15,19 +14,7 @@ class Log(h.GermTestCase):
     def test_two_copies_started_together_leave_four_whole_entries(self):
         sb = self.sandbox()
         before = datetime.datetime.now()
-        progs = [None, None]
-
-        def start(i):
-            progs[i] = h.Program(sb.exe)
-
-        threads = [threading.Thread(target=start, args=(i,)) for i in range(2)]
-        for t in threads:
-            t.start()
-        for t in threads:
-            t.join()
-        for prog in progs:
-            self.assertIsNotNone(prog, "both copies started")
-            self.addCleanup(prog.kill)
+        progs = h.launch_together(self, sb.exe, 2)
 
         for prog, answer in zip(progs, (h.IDYES, h.IDNO)):
             self.answer_question(prog, answer, real_click=False)

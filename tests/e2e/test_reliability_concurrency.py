@@ -64,7 +64,7 @@ class Concurrency(h.GermTestCase):
                     f.write("他のプログラムの行".encode("cp932") + b"\x00\xff\x81")
             old = sb.log_bytes()
             before = datetime.datetime.now()
-            progs = r.launch_together(self, sb.exe, COPIES)
+            progs = h.launch_together(self, sb.exe, COPIES)
             yes_count = 3 + rnd
             answers = {p.pid: (h.IDYES if i < yes_count else h.IDNO) for i, p in enumerate(progs)}
             shown = self.drive(progs, answers)
