@@ -7,7 +7,7 @@ session with the runs of the two alternating. A figure that misses its target is
 "short"; the exit code is 0 all the same, since this is a measurement, not a test.
 
 Environment: GERM_WINDOWS_BUILD (default build/windows) holds Germcatcher.exe and probe.exe;
-BENCH_BASELINE names the baseline program; BENCH_STARTS (default 12) and BENCH_RUNS (default 2)
+BENCH_BASELINE names the baseline program; BENCH_STARTS (default 20) and BENCH_RUNS (default 2)
 set the number of start-ups and of whole runs per path.
 """
 
@@ -27,7 +27,7 @@ import check_pe  # noqa: E402
 import harness as h  # noqa: E402
 
 BASELINE = Path(os.environ.get("BENCH_BASELINE", ROOT / "build" / "bench" / "baseline.exe"))
-STARTS = int(os.environ.get("BENCH_STARTS", "12"))
+STARTS = int(os.environ.get("BENCH_STARTS", "20"))
 RUNS = int(os.environ.get("BENCH_RUNS", "2"))
 
 TICK_MS = 125
