@@ -16,7 +16,7 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/src/app/win32/germcatcher.rc PRO
     OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/src/app/win32/germcatcher.manifest)
 
 # Probe: a console program that reads other processes' windows and drives them for the tests.
-file(GLOB probe_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/probe/*.cpp)
+file(GLOB probe_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/probe/*.cpp)
 if(probe_sources)
     add_executable(probe ${probe_sources})
     target_compile_definitions(probe PRIVATE UNICODE _UNICODE NOMINMAX)
