@@ -379,9 +379,15 @@ class Program:
                 return w
         return None
 
-    def bar_position(self):
-        bar = bar_of(self.dialog())
-        return bar["pos"]
+    def bar_position(self, timeout=10):
+        # The probe leaves the position out when the program is too busy to answer at once
+        # (it may be inside a blocking wait); ask again.
+        deadline = time.monotonic() + timeout
+        while True:
+            bar = bar_of(self.dialog())
+            if "pos" in bar or time.monotonic() > deadline:
+                return bar["pos"]
+            time.sleep(0.05)
 
 
 class Watch:

@@ -57,6 +57,14 @@ class Guard(h.GermTestCase):
         self.expect_paused_box(prog, h.BUSY, [h.IDOK])
         self.expect_show_goes_on(prog, "WM_CLOSE")
 
+        # Close on the system menu, opened and chosen from the keyboard.
+        h.click(*h.centre(h.label_of(dlg)["rect"]))
+        h.xdo("key", "alt+space")
+        time.sleep(0.5)
+        h.xdo("key", "c")
+        self.expect_paused_box(prog, h.BUSY, [h.IDOK])
+        self.expect_show_goes_on(prog, "Close on the system menu")
+
         h.click(*h.centre(h.child(dlg, "Button", h.CANCEL_CAPTION)["rect"]))
         self.expect_paused_box(prog, h.CANCEL_TEXT, [h.IDOK])
         self.expect_show_goes_on(prog, "Cancel")

@@ -113,7 +113,7 @@ class Opening(h.GermTestCase):
         dlg = prog.dialog()
         self.assertIsNotNone(dlg)
         self.assertTrue(dlg["iconic"] or not dlg["visible"], "not shown at normal size")
-        self.assertEqual(h.bar_of(dlg)["pos"], 0, "the show has not started")
+        self.assertEqual(prog.bar_position(), 0, "the show has not started")
         self.assertEqual(h.label_of(dlg)["text"], "", "FormShow has not run")
 
         h.probe("restore", dlg["hwnd"])
