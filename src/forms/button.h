@@ -8,13 +8,16 @@ namespace forms {
 
 class TButton : public TControl {
 public:
-    explicit TButton(TForm* parent); // backend: creates the control
+    explicit TButton(TForm* parent); // backend: the window is made when first needed
     const std::string& Caption() const { return caption_; }
     void SetCaption(std::string caption);
 
     TNotifyEvent OnClick;
     // Raised by the backend when the button is pressed.
     void Click();
+
+protected:
+    void CreateHandle() override; // backend
 
 private:
     void CaptionChanged(); // backend

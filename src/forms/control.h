@@ -34,14 +34,26 @@ public:
     int TabOrder() const { return tabOrder_; }
     void SetTabOrder(int order) { tabOrder_ = order; }
 
-    // Backend handle: the HWND on Win32, null headless.
-    void* Handle() const { return handle_; }
+    // Backend handle: the HWND on Win32, null headless. Windows are made when first needed
+    // (asked for here, or when the form is shown or focused), not when the object is built, so
+    // the program can ask its opening question before paying for its window.
+    void* Handle() {
+        HandleNeeded();
+        return handle_;
+    }
+    bool HandleAllocated() const { return handle_ != nullptr; }
+    // Backend: makes the window now if it does not exist yet, with every stored value applied;
+    // a control's form makes its own window first (and with it every control's).
+    void HandleNeeded();
 
 protected:
     // Backend hooks, run after the stored value changed. The Win32 backend moves or shows the
-    // window; the headless backend has nothing to do.
+    // window when there is one (the stored values are applied when it is made); the headless
+    // backend has nothing to do.
     virtual void BoundsChanged();
     virtual void VisibleChanged();
+    // Backend: makes this object's own window; a control's form already has one.
+    virtual void CreateHandle();
     // Backend: releases the handle (called from the destructor).
     void DestroyHandle();
 

@@ -86,6 +86,8 @@ void TForm::VisibleChanged() {
         }
         shownOnce_ = true;
         showPending_ = false;
+        // OnShow finds the window there (hidden still), as code asking for handles expects.
+        HandleNeeded();
         // OnShow runs before the window appears, so it never shows its design-time state.
         if (OnShow)
             OnShow(this);

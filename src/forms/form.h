@@ -21,7 +21,8 @@ struct TFont {
 
 class TForm : public TControl {
 public:
-    // Backend: creates the hidden window. `className` names the window class ("TForm1").
+    // `className` names the window class ("TForm1"). The window is made hidden when first
+    // needed: at the first show, a minimised start, a focus request or an ask for the handle.
     TForm(TComponent* owner, std::string className);
     ~TForm() override;
 
@@ -68,7 +69,7 @@ public:
     // `designTextHeight`, the controls' bounds and the client size are scaled by that ratio.
     void ScaleForScreen(int designPixelsPerInch, int designTextHeight);
 
-    // Backend: the text height and width the form's font measures for `text`.
+    // Backend: the text height and width the form's font measures for `text` (no window needed).
     int MeasureTextHeight() const;
     int MeasureTextWidth(const std::string& text) const;
 
@@ -82,6 +83,7 @@ public:
 protected:
     void BoundsChanged() override;
     void VisibleChanged() override;
+    void CreateHandle() override; // backend: the window, then its controls' windows
 
 private:
     friend class TControl;

@@ -8,9 +8,12 @@ namespace forms {
 
 class TLabel : public TControl {
 public:
-    explicit TLabel(TForm* parent); // backend: creates the static text control
+    explicit TLabel(TForm* parent); // backend: the window is made when first needed
     const std::string& Caption() const { return caption_; }
     void SetCaption(std::string caption); // sets the text and the width the text measures
+
+protected:
+    void CreateHandle() override; // backend
 
 private:
     void CaptionChanged(); // backend: shows the new text

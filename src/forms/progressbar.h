@@ -6,7 +6,7 @@ namespace forms {
 
 class TProgressBar : public TControl {
 public:
-    explicit TProgressBar(TForm* parent); // backend: creates the control
+    explicit TProgressBar(TForm* parent); // backend: the window is made when first needed
 
     int Min() const { return min_; }
     int Max() const { return max_; }
@@ -19,6 +19,9 @@ public:
     TMouseEvent OnMouseUp;
     // Raised by the backend when a mouse button is released over the bar.
     void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
+
+protected:
+    void CreateHandle() override; // backend
 
 private:
     void RangeChanged();    // backend

@@ -1,6 +1,7 @@
-// The entry on the real Win32 backend when start-up fails: the main window cannot be created, so
-// the exception escapes the constructor; the entry reports it with the standard report (stop
-// icon, one OK button, the title as caption, the full stop rule) and still returns 0.
+// The entry on the real Win32 backend when start-up fails: the main window cannot be created.
+// It is made when the dialog first shows, after the opening question, so the exception escapes
+// the show request; the entry reports it with the standard report (stop icon, one OK button, the
+// title as caption, the full stop rule) and still returns 0.
 #include "forms_test_support.h"
 
 #include "app/run_application.h"
@@ -43,7 +44,13 @@ private:
 };
 
 TEST(AppErrors, StartUpFailureIsReportedAndTheExitCodeIsZero) {
-    BoxPresser presser(IDOK);
+    // Answers No to the question and OK to the report.
+    BoxPresser presser([](const BoxSeen& box) {
+        for (int id : box.buttons)
+            if (id == IDNO)
+                return IDNO;
+        return IDOK;
+    });
     int result = -1;
     {
         RefuseWindows refuse(L"TForm1");
@@ -55,9 +62,11 @@ TEST(AppErrors, StartUpFailureIsReportedAndTheExitCodeIsZero) {
     EXPECT_EQ(result, 0);
     EXPECT_EQ(RefuseWindows::Refusals(), 1);
     EXPECT_EQ(Form1, nullptr);
-    // The only box is the report: the question never came up.
-    ASSERT_EQ(presser.Seen().size(), 1u);
-    const BoxSeen& report = presser.Seen()[0];
+    // The question, then the report of the window refused when the dialog was to show.
+    ASSERT_EQ(presser.Seen().size(), 2u);
+    EXPECT_EQ(presser.Seen()[0].buttons, (std::vector<int>{IDYES, IDNO}));
+    EXPECT_EQ(presser.Seen()[0].caption, L"Germcatcher");
+    const BoxSeen& report = presser.Seen()[1];
     EXPECT_EQ(report.caption, L"Germcatcher");
     EXPECT_TRUE(report.hasIcon);
     EXPECT_EQ(report.buttons, (std::vector<int>{IDOK}));

@@ -24,7 +24,7 @@ namespace formstest {
 
 using platform::win32::Widen;
 
-inline HWND Hwnd(const forms::TControl* control) {
+inline HWND Hwnd(forms::TControl* control) {
     return static_cast<HWND>(control->Handle());
 }
 
@@ -108,12 +108,15 @@ struct BoxSeen {
 };
 
 // On its own thread, waits for message boxes of this process; for each one it runs `inspect`
-// (on that thread, while the box is up), records it, then presses `buttonId`. A box under a
-// nested one is disabled and waits until the nested one is answered.
+// (on that thread, while the box is up), records it, then presses `buttonId` (or the button
+// `choose` picks for what the box shows). A box under a nested one is disabled and waits until
+// the nested one is answered.
 class BoxPresser {
 public:
     explicit BoxPresser(int buttonId, std::function<void(HWND box)> inspect = {})
         : buttonId_(buttonId), inspect_(std::move(inspect)), thread_([this] { Run(); }) {}
+    explicit BoxPresser(std::function<int(const BoxSeen&)> choose)
+        : buttonId_(0), choose_(std::move(choose)), thread_([this] { Run(); }) {}
     ~BoxPresser() { Stop(); }
 
     void Stop() {
@@ -179,8 +182,9 @@ private:
             if (inspect_)
                 inspect_(box);
             seen_.push_back(seen);
-            PostMessageW(box, WM_COMMAND, MAKEWPARAM(buttonId_, BN_CLICKED),
-                         reinterpret_cast<LPARAM>(GetDlgItem(box, buttonId_)));
+            const int buttonId = choose_ ? choose_(seen) : buttonId_;
+            PostMessageW(box, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(box, buttonId)));
             ++pressed_;
             for (int i = 0; i < 250 && IsWindow(box); ++i)
                 Sleep(20);
@@ -188,6 +192,7 @@ private:
     }
 
     int buttonId_;
+    std::function<int(const BoxSeen&)> choose_;
     std::function<void(HWND)> inspect_;
     std::vector<BoxSeen> seen_;
     std::atomic<bool> stop_{false};

@@ -28,16 +28,22 @@ void TControl::VisibleChanged() {}
 void TControl::DestroyHandle() {
     handle_ = nullptr;
 }
+// No windows: there is never a handle to make.
+void TControl::HandleNeeded() {}
+void TControl::CreateHandle() {}
 
 TLabel::TLabel(TForm* parent) : TControl(parent) {}
 void TLabel::CaptionChanged() {}
+void TLabel::CreateHandle() {}
 
 TButton::TButton(TForm* parent) : TControl(parent) {}
 void TButton::CaptionChanged() {}
+void TButton::CreateHandle() {}
 
 TProgressBar::TProgressBar(TForm* parent) : TControl(parent) {}
 void TProgressBar::RangeChanged() {}
 void TProgressBar::PositionChanged() {}
+void TProgressBar::CreateHandle() {}
 
 // --- forms ---
 
@@ -70,6 +76,7 @@ void TForm::ColorChanged() {}
 void TForm::FontChanged() {}
 void TForm::WindowStateChanged() {}
 void TForm::ApplyBounds() {}
+void TForm::CreateHandle() {}
 
 void TForm::FocusNow() {
     auto& state = GetState();

@@ -17,7 +17,9 @@ UINT_PTR g_nextChildId = 100;
 HWND CreateChild(TControl* control, const wchar_t* windowClass, const std::string& text,
                  DWORD style) {
     TForm* parent = control->Parent();
-    HWND parentWindow = parent ? static_cast<HWND>(parent->Handle()) : nullptr;
+    // Made from the form's own window creation, or for a control added to a form that has one.
+    HWND parentWindow =
+        parent && parent->HandleAllocated() ? static_cast<HWND>(parent->Handle()) : nullptr;
     if (!parentWindow)
         throw Exception("Control has no parent window");
     if (control->Visible())
@@ -60,6 +62,22 @@ void TControl::VisibleChanged() {
     if (handle_)
         ShowWindow(static_cast<HWND>(handle_), visible_ ? SW_SHOWNA : SW_HIDE);
 }
+
+void TControl::HandleNeeded() {
+    if (handle_)
+        return;
+    // A control's window lives in its form's: the form makes its own first, and then every one
+    // of its controls' in the order they were placed (which is also their z-order).
+    if (parent_ && !parent_->HandleAllocated()) {
+        parent_->HandleNeeded();
+        if (handle_)
+            return;
+    }
+    CreateHandle();
+}
+
+// A bare control has no window of its own.
+void TControl::CreateHandle() {}
 
 void TControl::DestroyHandle() {
     HWND window = static_cast<HWND>(handle_);

@@ -44,7 +44,7 @@ HWND CreateChild(TControl* control, const wchar_t* windowClass, const std::strin
                  DWORD style);
 TControl* ControlOf(HWND window);
 
-// The font the form's controls share (null before the form has one).
+// The font the form's controls share, made on first use: measuring text needs it, not a window.
 HFONT FormFont(const TForm* form);
 
 // Framework colour (0x00BBGGRR or a system colour) to a Windows colour.

@@ -1,14 +1,21 @@
 #include "forms/button.h"
 
+#include "forms/form.h"
 #include "forms/win32/backend.h"
 
 namespace forms {
 
 using namespace win32;
 
+TButton::TButton(TForm* parent) : TControl(parent) {
+    // Placed on a form that is already on screen: it appears at once.
+    if (parent && parent->HandleAllocated())
+        HandleNeeded();
+}
+
 // A plain push button: neither the default nor the cancel button of its form. Clicks arrive as
 // BN_CLICKED at the form's window procedure.
-TButton::TButton(TForm* parent) : TControl(parent) {
+void TButton::CreateHandle() {
     handle_ = CreateChild(this, L"BUTTON", caption_, WS_TABSTOP | BS_PUSHBUTTON);
 }
 

@@ -1,6 +1,10 @@
 // Top-level form windows: one window class per form class, frame styles, background colour,
-// the shared font, visibility, window state and close requests.
+// the shared font, visibility, window state and close requests. A form's window is made when
+// first needed; until then every property is only stored, and making the window applies them.
 #include "forms/form.h"
+
+#include <map>
+#include <memory>
 
 #include "forms/application.h"
 #include "forms/button.h"
@@ -12,7 +16,8 @@ using namespace win32;
 
 namespace {
 
-// Backend state of one form, kept in the window's GWLP_USERDATA.
+// Backend state of one form, from its construction on; its window (once made) carries it in
+// GWLP_USERDATA.
 struct FormData {
     TForm* form = nullptr;
     HFONT font = nullptr;
@@ -25,6 +30,17 @@ struct FormData {
 
 FormData* DataOf(HWND window) {
     return window ? reinterpret_cast<FormData*>(GetWindowLongPtrW(window, GWLP_USERDATA)) : nullptr;
+}
+
+std::map<const TForm*, std::unique_ptr<FormData>>& AllFormData() {
+    static std::map<const TForm*, std::unique_ptr<FormData>> all;
+    return all;
+}
+
+FormData* DataOf(const TForm* form) {
+    auto& all = AllFormData();
+    const auto it = all.find(form);
+    return it == all.end() ? nullptr : it->second.get();
 }
 
 DWORD StyleFor(TBorderStyle border) {
@@ -59,14 +75,20 @@ void SetBrush(FormData& data, TColor color) {
     }
 }
 
-void SetFontOf(FormData& data, const TFont& font) {
-    HFONT old = data.font;
-    data.font =
-        CreateFontW(-font.height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                    static_cast<BYTE>(font.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                    DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Widen(font.name).c_str());
-    if (old && old != data.font)
-        DeleteObject(old);
+HFONT MakeFont(const TFont& font) {
+    return CreateFontW(-font.height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                       static_cast<BYTE>(font.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                       DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Widen(font.name).c_str());
+}
+
+void FreeData(FormData& data) {
+    if (data.ownBrush && data.brush)
+        DeleteObject(data.brush);
+    data.brush = nullptr;
+    data.ownBrush = false;
+    if (data.font)
+        DeleteObject(data.font);
+    data.font = nullptr;
 }
 
 void HandleWindowPosChanged(HWND window, FormData& data) {
@@ -202,49 +224,57 @@ constexpr UINT kQuietPos = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
 
 namespace win32 {
 HFONT FormFont(const TForm* form) {
-    FormData* data = DataOf(form ? static_cast<HWND>(form->Handle()) : nullptr);
-    return data ? data->font : nullptr;
+    FormData* data = DataOf(form);
+    if (!data)
+        return nullptr;
+    if (!data->font)
+        data->font = MakeFont(form->Font());
+    return data->font;
 }
 } // namespace win32
 
 TForm::TForm(TComponent* owner, std::string className)
     : TControl(owner, nullptr), className_(std::move(className)) {
-    visible_ = false; // created hidden
+    visible_ = false; // made hidden, when first needed
+    auto data = std::make_unique<FormData>();
+    data->form = this;
+    AllFormData()[this] = std::move(data);
+}
+
+void TForm::CreateHandle() {
+    FormData* data = DataOf(this);
+    if (!data)
+        return;
     const std::wstring wideClass = Widen(className_);
     RegisterFormClass(wideClass);
-    auto* data = new FormData;
-    data->form = this;
-    SetBrush(*data, color_);
-    SetFontOf(*data, font_);
+    // Made with the stored caption, frame, stacking and bounds; hidden until shown.
     HWND window = CreateWindowExW(ExStyleFor(borderStyle_, formStyle_), wideClass.c_str(),
                                   Widen(caption_).c_str(), StyleFor(borderStyle_), left_, top_,
                                   width_, height_, nullptr, nullptr, Instance(), nullptr);
-    if (!window) {
-        if (data->ownBrush)
-            DeleteObject(data->brush);
-        DeleteObject(data->font);
-        delete data;
+    if (!window)
         throw Exception("Error creating window");
-    }
+    SetBrush(*data, color_);
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(data));
     handle_ = window;
+    // The controls' windows take their stored bounds, visibility, texts and values and the
+    // form's font.
+    for (TControl* control : controls_)
+        control->HandleNeeded();
 }
 
 TForm::~TForm() {
     HWND window = static_cast<HWND>(handle_);
     handle_ = nullptr;
-    if (!window)
-        return;
-    FormData* data = DataOf(window);
-    // No message reaches this object once its destruction has begun.
-    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    DestroyWindow(window);
-    if (data) {
-        if (data->ownBrush && data->brush)
-            DeleteObject(data->brush);
-        if (data->font)
-            DeleteObject(data->font);
-        delete data;
+    if (window) {
+        // No message reaches this object once its destruction has begun.
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        DestroyWindow(window);
+    }
+    auto& all = AllFormData();
+    const auto it = all.find(this);
+    if (it != all.end()) {
+        FreeData(*it->second);
+        all.erase(it);
     }
 }
 
@@ -279,6 +309,7 @@ void TForm::StyleChanged() {
 }
 
 void TForm::ColorChanged() {
+    // Without a window the brush is made with it.
     HWND window = static_cast<HWND>(handle_);
     if (FormData* data = DataOf(window)) {
         SetBrush(*data, color_);
@@ -287,17 +318,17 @@ void TForm::ColorChanged() {
 }
 
 void TForm::FontChanged() {
-    HWND window = static_cast<HWND>(handle_);
-    FormData* data = DataOf(window);
+    FormData* data = DataOf(this);
     if (!data)
         return;
+    // The font is made again when next needed; controls already on screen switch at once, and
+    // only then is the old one released.
     HFONT old = data->font;
     data->font = nullptr;
-    SetFontOf(*data, font_);
     for (TControl* control : controls_)
-        if (control->Handle())
+        if (control->HandleAllocated())
             SendMessageW(static_cast<HWND>(control->Handle()), WM_SETFONT,
-                         reinterpret_cast<WPARAM>(data->font), TRUE);
+                         reinterpret_cast<WPARAM>(FormFont(this)), TRUE);
     if (old)
         DeleteObject(old);
 }
@@ -321,7 +352,7 @@ void TForm::WindowStateChanged() {
 }
 
 void TForm::FocusNow() {
-    HWND window = static_cast<HWND>(handle_);
+    HWND window = static_cast<HWND>(Handle());
     if (!window || !IsWindowVisible(window))
         return;
     SetForegroundWindow(window);
@@ -355,13 +386,15 @@ void TForm::ApplyBounds() {
 }
 
 void TForm::ApplyVisible() {
-    HWND window = static_cast<HWND>(handle_);
-    if (!window)
-        return;
     if (!visible_) {
-        ShowWindow(window, SW_HIDE);
+        // A window never made is hidden already.
+        if (handle_)
+            ShowWindow(static_cast<HWND>(handle_), SW_HIDE);
         return;
     }
+    HWND window = static_cast<HWND>(Handle());
+    if (!window)
+        return;
     int command = SW_SHOWNORMAL;
     if (windowState_ == TWindowState::wsMaximized)
         command = SW_SHOWMAXIMIZED;
@@ -373,7 +406,7 @@ void TForm::ApplyVisible() {
 }
 
 void TForm::ApplyMinimizedPending() {
-    if (HWND window = static_cast<HWND>(handle_))
+    if (HWND window = static_cast<HWND>(Handle()))
         ShowWindow(window, SW_SHOWMINNOACTIVE);
 }
 

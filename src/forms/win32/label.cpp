@@ -1,5 +1,6 @@
 #include "forms/label.h"
 
+#include "forms/form.h"
 #include "forms/win32/backend.h"
 
 namespace forms {
@@ -7,6 +8,12 @@ namespace forms {
 using namespace win32;
 
 TLabel::TLabel(TForm* parent) : TControl(parent) {
+    // Placed on a form that is already on screen: it appears at once.
+    if (parent && parent->HandleAllocated())
+        HandleNeeded();
+}
+
+void TLabel::CreateHandle() {
     // One line only: the width is exactly the measured text's, and a word-wrapping static may
     // still break such a line (Wine cut the mail phase's status line after its 14th character)
     // and hide the rest below the label's 16 pixels.

@@ -1,5 +1,6 @@
 #include "forms/progressbar.h"
 
+#include "forms/form.h"
 #include "forms/win32/backend.h"
 
 #include <commctrl.h>
@@ -58,11 +59,17 @@ LRESULT CALLBACK BarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 } // namespace
 
 TProgressBar::TProgressBar(TForm* parent) : TControl(parent) {
+    // Placed on a form that is already on screen: it appears at once.
+    if (parent && parent->HandleAllocated())
+        HandleNeeded();
+}
+
+void TProgressBar::CreateHandle() {
     HWND window = CreateChild(this, PROGRESS_CLASSW, "", 0);
     handle_ = window;
     SetWindowSubclass(window, BarProc, kSubclassId, 0);
+    // The range and position set so far were only stored.
     RangeChanged();
-    PositionChanged();
 }
 
 void TProgressBar::RangeChanged() {
