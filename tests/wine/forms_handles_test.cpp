@@ -1,0 +1,206 @@
+// Windows made when first needed: nothing exists while only properties are set, the first need
+// makes the form's window and all its controls' with every stored value, and the main window
+// does not exist yet while the opening question is up.
+#include "forms_test_support.h"
+
+#include <commctrl.h>
+
+#include "show/texts.h"
+#include "ui/Unit1.h"
+
+using namespace forms;
+using namespace formstest;
+
+namespace {
+
+class FormsHandles : public FormsTest {};
+
+TFont GothicFont(int height) {
+    TFont font;
+    font.name = "ＭＳ Ｐゴシック";
+    font.height = height;
+    font.charset = 128;
+    return font;
+}
+
+RECT ClientRectOf(HWND child) {
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+std::vector<HWND> ChildrenInZOrder(HWND parent) {
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        children.push_back(child);
+    return children;
+}
+
+// Windows of `className` on `thread`.
+int CountWindows(DWORD thread, const wchar_t* className) {
+    struct Count {
+        const wchar_t* cls;
+        int n = 0;
+    } count{className};
+    EnumThreadWindows(
+        thread,
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* c = reinterpret_cast<Count*>(param);
+            wchar_t cls[64] = {};
+            GetClassNameW(window, cls, 64);
+            if (std::wstring(cls) == c->cls)
+                ++c->n;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count.n;
+}
+
+TEST_F(FormsHandles, EveryValueStoredBeforeTheFirstNeedIsAppliedWhenTheWindowsAreMade) {
+    TTestForm* form;
+    app->CreateForm(form);
+    form->SetCaption("Germcatcher");
+    form->SetFormStyle(TFormStyle::fsStayOnTop);
+    form->SetClientSize(296, 128);
+    form->SetFont(GothicFont(16));
+    form->SetColor(0x0000FF00); // pure green
+    auto* bar = new TProgressBar(form);
+    bar->SetBounds(8, 64, 281, 17);
+    bar->SetMax(50);
+    bar->SetPosition(7);
+    auto* button = new TButton(form);
+    button->SetBounds(104, 96, 89, 25);
+    button->SetCaption("キャンセル");
+    auto* label = new TLabel(form);
+    label->SetBounds(8, 16, 0, 16);
+    label->SetCaption("アドレス帳を検索しています．．．");
+    auto* hidden = new TLabel(form);
+    hidden->SetBounds(8, 40, 50, 16);
+    hidden->Hide();
+
+    // Only stored so far: no window, not even for measuring the label's text with the font.
+    EXPECT_GT(label->Width(), 0);
+    EXPECT_EQ(label->Width(), form->MeasureTextWidth(label->Caption()));
+    EXPECT_GT(form->MeasureTextHeight(), 0);
+    for (TControl* c : std::vector<TControl*>{form, bar, button, label, hidden})
+        EXPECT_FALSE(c->HandleAllocated());
+    EXPECT_EQ(CountWindows(GetCurrentThreadId(), L"TTestForm"), 0);
+
+    // Asking one control for its window makes the form's (hidden) and every control's.
+    HWND buttonWindow = Hwnd(button);
+    ASSERT_NE(buttonWindow, nullptr);
+    for (TControl* c : std::vector<TControl*>{form, bar, label, hidden})
+        EXPECT_TRUE(c->HandleAllocated());
+    HWND window = Hwnd(form);
+    EXPECT_FALSE(IsWindowVisible(window));
+    EXPECT_EQ(CountWindows(GetCurrentThreadId(), L"TTestForm"), 1);
+    EXPECT_EQ(TextOf(window), L"Germcatcher");
+    EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
+    RECT client{};
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, 296);
+    EXPECT_EQ(client.bottom, 128);
+
+    // The controls in the order they were placed, at their bounds, with their texts and values.
+    EXPECT_EQ(ChildrenInZOrder(window),
+              (std::vector<HWND>{Hwnd(bar), buttonWindow, Hwnd(label), Hwnd(hidden)}));
+    const RECT barRect = ClientRectOf(Hwnd(bar));
+    EXPECT_EQ(barRect.left, 8);
+    EXPECT_EQ(barRect.top, 64);
+    EXPECT_EQ(barRect.right - barRect.left, 281);
+    EXPECT_EQ(barRect.bottom - barRect.top, 17);
+    const RECT labelRect = ClientRectOf(Hwnd(label));
+    EXPECT_EQ(labelRect.right - labelRect.left, label->Width());
+    EXPECT_EQ(TextOf(Hwnd(label)), L"アドレス帳を検索しています．．．");
+    EXPECT_EQ(TextOf(buttonWindow), L"キャンセル");
+    EXPECT_EQ(SendMessageW(Hwnd(bar), PBM_GETRANGE, FALSE, 0), 50);
+    EXPECT_EQ(SendMessageW(Hwnd(bar), PBM_GETPOS, 0, 0), 7);
+    EXPECT_FALSE(GetWindowLongW(Hwnd(hidden), GWL_STYLE) & WS_VISIBLE);
+    EXPECT_TRUE(GetWindowLongW(Hwnd(label), GWL_STYLE) & WS_VISIBLE);
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(Hwnd(label), WM_GETFONT, 0, 0));
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(buttonWindow, WM_GETFONT, 0, 0)), font);
+    LOGFONTW logFont{};
+    ASSERT_TRUE(GetObjectW(font, sizeof logFont, &logFont));
+    EXPECT_STREQ(logFont.lfFaceName, L"ＭＳ Ｐゴシック");
+    EXPECT_EQ(logFont.lfHeight, -16);
+
+    // Shown, it paints the stored colour; a second need makes nothing new.
+    form->Show();
+    EXPECT_EQ(Hwnd(form), window);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    HDC dc = GetDC(window);
+    EXPECT_EQ(GetPixel(dc, 290, 4), RGB(0, 255, 0));
+    ReleaseDC(window, dc);
+    EXPECT_EQ(CountWindows(GetCurrentThreadId(), L"TTestForm"), 1);
+}
+
+TEST_F(FormsHandles, ShowingMinimisedOrFocusingMakesTheWindowAndHidingDoesNot) {
+    auto* neverShown = new TTestForm(app.get());
+    neverShown->Hide();
+    neverShown->SetWindowState(TWindowState::wsMaximized);
+    EXPECT_FALSE(neverShown->HandleAllocated());
+
+    auto* focused = new TTestForm(app.get());
+    focused->SetFocus();
+    EXPECT_TRUE(focused->HandleAllocated());
+    EXPECT_FALSE(IsWindowVisible(Hwnd(focused)));
+
+    auto* minimised = new TTestForm(app.get());
+    minimised->SetClientSize(100, 50);
+    minimised->ShowMinimizedPending();
+    EXPECT_TRUE(minimised->HandleAllocated());
+    EXPECT_TRUE(IsIconic(Hwnd(minimised)));
+}
+
+TEST_F(FormsHandles, ControlsPlacedOnAFormOnScreenAppearAtOnceAndFollowItsFont) {
+    TTestForm* form;
+    app->CreateForm(form);
+    form->SetClientSize(296, 128);
+    form->SetFont(GothicFont(16));
+    form->Show();
+    auto* label = new TLabel(form);
+    EXPECT_TRUE(label->HandleAllocated());
+    label->SetBounds(8, 16, 0, 16);
+    label->SetCaption("x");
+    EXPECT_TRUE(IsWindowVisible(Hwnd(label)));
+    EXPECT_EQ(GetParent(Hwnd(label)), Hwnd(form));
+    const int narrow = label->Width();
+
+    // A new font reaches the controls on screen and the measurements.
+    form->SetFont(GothicFont(32));
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(Hwnd(label), WM_GETFONT, 0, 0));
+    LOGFONTW logFont{};
+    ASSERT_TRUE(GetObjectW(font, sizeof logFont, &logFont));
+    EXPECT_EQ(logFont.lfHeight, -32);
+    EXPECT_GT(form->MeasureTextWidth("x"), narrow);
+}
+
+// The point of making windows late: while the opening question is up, the program has made no
+// window of its main form yet; the first show then makes it with the first phase loaded.
+TEST_F(FormsHandles, MainWindowIsNotMadeUntilTheAnswerHasBeenGiven) {
+    const DWORD thread = GetCurrentThreadId();
+    int formsDuringQuestion = -1;
+    BoxPresser presser(IDNO, [&](HWND) { formsDuringQuestion = CountWindows(thread, L"TForm1"); });
+    app->CreateForm(Form1);
+    presser.Stop();
+
+    ASSERT_EQ(presser.Seen().size(), 1u);
+    EXPECT_EQ(presser.Seen()[0].text, Widen(show::texts::kQuestionText));
+    EXPECT_EQ(formsDuringQuestion, 0);
+    EXPECT_FALSE(Form1->HandleAllocated());
+    EXPECT_FALSE(Form1->ProgressBar1->HandleAllocated());
+
+    Form1->Show();
+    HWND window = Hwnd(Form1);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_EQ(TextOf(Hwnd(Form1->Label1)), Widen(show::texts::kAddressBookStatus));
+    EXPECT_EQ(SendMessageW(Hwnd(Form1->ProgressBar1), PBM_GETRANGE, FALSE, 0), 16);
+    EXPECT_EQ(TextOf(Hwnd(Form1->btnCancel)), Widen(show::texts::kCancelCaption));
+    Form1->Timer1->SetEnabled(false);
+}
+
+} // namespace
