@@ -229,8 +229,8 @@ def binary_figures(report, work):
     kib = stripped.stat().st_size / 1024
     report.figure("binary.size", f"{kib:.1f}", "KiB", "<= 200", kib <= 200)
     dlls = check_pe.Pe(h.EXE.read_bytes()).imports()
-    foreign = [d for d in dlls if d.lower() not in check_pe.SYSTEM_DLLS]
-    report.figure("binary.imports", str(len(dlls)), "DLLs", "system DLLs only", dlls and not foreign,
+    foreign = [d for d in dlls if d.lower() not in check_pe.KNOWN_DLLS]
+    report.figure("binary.imports", str(len(dlls)), "DLLs", "KnownDLLs only", dlls and not foreign,
                   ", ".join(d.lower() for d in dlls))
 
 

@@ -1,7 +1,9 @@
 # The Windows program, the probe used by the end-to-end tests, and the Windows-side tests.
 target_compile_definitions(germ_core PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
     _WIN32_WINNT=0x0601 WINVER=0x0601)
-target_link_libraries(germ_core PUBLIC user32 gdi32 comctl32 advapi32 kernel32)
+# Windows' KnownDLLs only: any other DLL is searched for in the program's folder first, so the
+# common controls are loaded at run time from the system folder instead.
+target_link_libraries(germ_core PUBLIC user32 gdi32 advapi32 kernel32)
 
 # Static runtime: the program needs no DLL beyond those that ship with Windows.
 set(GERM_STATIC_LINK -static -static-libgcc -static-libstdc++)

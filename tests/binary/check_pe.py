@@ -2,17 +2,23 @@
 """Checks the hardening of a Windows executable by reading its PE headers.
 
 Fails (exit 1) unless the image has ASLR with high-entropy addresses, DEP, no section that is
-both writable and executable, a manifest asking for no elevation, and imports only from DLLs
-that ship with Windows. Prints one line per check and a closing 'N passed, N failed' line.
+both writable and executable, a manifest asking for no elevation, and imports only from Windows'
+KnownDLLs. Prints one line per check and a closing 'N passed, N failed' line.
 """
 import re
 import struct
 import sys
 
-SYSTEM_DLLS = {
-    "kernel32.dll", "user32.dll", "gdi32.dll", "comctl32.dll", "msvcrt.dll", "advapi32.dll",
-    "shell32.dll", "ole32.dll", "oleaut32.dll", "uxtheme.dll", "ntdll.dll", "shlwapi.dll",
-    "version.dll", "ws2_32.dll", "bcrypt.dll", "ucrtbase.dll", "comdlg32.dll", "imm32.dll",
+# Windows takes these from the system folder whatever folder the program runs from: the
+# KnownDLLs that Windows 7 to 11 all list (HKLM\SYSTEM\CurrentControlSet\Control\Session
+# Manager\KnownDLLs), and ntdll, which the system maps into every process itself. Any other
+# import (comctl32, uxtheme, version, ...) is searched for in the program's folder first, where a
+# planted copy would be loaded before the program's first instruction.
+KNOWN_DLLS = {
+    "advapi32.dll", "clbcatq.dll", "comdlg32.dll", "difxapi.dll", "gdi32.dll", "imagehlp.dll",
+    "imm32.dll", "kernel32.dll", "msctf.dll", "msvcrt.dll", "normaliz.dll", "nsi.dll",
+    "ntdll.dll", "ole32.dll", "oleaut32.dll", "psapi.dll", "rpcrt4.dll", "sechost.dll",
+    "setupapi.dll", "shell32.dll", "shlwapi.dll", "user32.dll", "wldap32.dll", "ws2_32.dll",
 }
 DYNAMIC_BASE, HIGH_ENTROPY_VA, NX_COMPAT = 0x0040, 0x0020, 0x0100
 SCN_EXECUTE, SCN_WRITE = 0x20000000, 0x80000000
@@ -85,8 +91,9 @@ def main(path):
     checks.append(("manifest asks for no elevation", levels == [b"asInvoker"],
                    ", ".join(l.decode() for l in levels) or "no requestedExecutionLevel"))
     dlls = pe.imports()
-    foreign = [d for d in dlls if d.lower() not in SYSTEM_DLLS]
-    checks.append(("imports only system DLLs", dlls and not foreign, ", ".join(dlls)))
+    foreign = [d for d in dlls if d.lower() not in KNOWN_DLLS]
+    checks.append(("imports only Windows KnownDLLs", dlls and not foreign,
+                   ", ".join(dlls) + (f" (not known: {', '.join(foreign)})" if foreign else "")))
     failed = 0
     for name, ok, detail in checks:
         failed += not ok

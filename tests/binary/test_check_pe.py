@@ -43,16 +43,19 @@ class CheckPe(unittest.TestCase):
 
     def test_each_lost_protection_fails(self):
         cases = {
-            "ASLR": dict(flags=["-Wl,--disable-dynamicbase"]),
-            "high-entropy": dict(flags=["-Wl,--disable-high-entropy-va"]),
-            "DEP": dict(flags=["-Wl,--disable-nxcompat"]),
-            "elevation": dict(level="requireAdministrator"),
+            "ASLR (dynamic base)": dict(flags=["-Wl,--disable-dynamicbase"]),
+            "high-entropy addresses": dict(flags=["-Wl,--disable-high-entropy-va"]),
+            "DEP (NX compatible)": dict(flags=["-Wl,--disable-nxcompat"]),
+            "manifest asks for no elevation": dict(level="requireAdministrator"),
+            # Not a KnownDLL: a copy beside the program would be loaded in its place.
+            "imports only Windows KnownDLLs": dict(
+                flags=["-Wl,-u,InitCommonControls", "-lcomctl32"]),
         }
-        for name, kw in cases.items():
-            with self.subTest(name):
+        for check, kw in cases.items():
+            with self.subTest(check):
                 rc, out = self.check(self.build(**kw))
                 self.assertEqual(rc, 1, out)
-                self.assertIn("FAIL", out)
+                self.assertIn(f"FAIL {check}:", out)
 
 
 if __name__ == "__main__":

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "app/run_application.h"
+#include "platform/win32/system_dll.h"
 
 // The C++ runtime's default handler for an uncaught exception prints the demangled type name to
 // standard error, which a window program does not have; it only adds the runtime's demangler
@@ -16,5 +17,7 @@ void __verbose_terminate_handler() {
 } // namespace __gnu_cxx
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // Before any DLL is loaded: none may come from the folder the program was started from.
+    platform::win32::RestrictDllSearch();
     return RunApplication();
 }

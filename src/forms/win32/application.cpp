@@ -5,8 +5,7 @@
 #include <vector>
 
 #include "forms/win32/backend.h"
-
-#include <commctrl.h>
+#include "forms/win32/common_controls.h"
 
 namespace forms {
 
@@ -83,7 +82,7 @@ void TApplication::Initialize() {
     INITCOMMONCONTROLSEX icc{};
     icc.dwSize = sizeof icc;
     icc.dwICC = ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES;
-    InitCommonControlsEx(&icc);
+    CommonControlsLibrary().InitCommonControlsEx(&icc);
     if (!AppWindow())
         throw Exception("Error creating window");
 }

@@ -2,8 +2,7 @@
 
 #include "forms/form.h"
 #include "forms/win32/backend.h"
-
-#include <commctrl.h>
+#include "forms/win32/common_controls.h"
 
 namespace forms {
 
@@ -48,12 +47,12 @@ LRESULT CALLBACK BarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
         }
         break;
     case WM_NCDESTROY:
-        RemoveWindowSubclass(window, BarProc, kSubclassId);
+        CommonControlsLibrary().RemoveWindowSubclass(window, BarProc, kSubclassId);
         break;
     default:
         break;
     }
-    return DefSubclassProc(window, message, wParam, lParam);
+    return CommonControlsLibrary().DefSubclassProc(window, message, wParam, lParam);
 }
 
 } // namespace
@@ -67,7 +66,7 @@ TProgressBar::TProgressBar(TForm* parent) : TControl(parent) {
 void TProgressBar::CreateHandle() {
     HWND window = CreateChild(this, PROGRESS_CLASSW, "", 0);
     handle_ = window;
-    SetWindowSubclass(window, BarProc, kSubclassId, 0);
+    CommonControlsLibrary().SetWindowSubclass(window, BarProc, kSubclassId, 0);
     // The range and position set so far were only stored.
     RangeChanged();
 }
