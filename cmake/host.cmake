@@ -57,7 +57,8 @@ if(NOT GERM_SANITIZE)
         ${GERM_WINDOWS_BUILD_DIR}/Germcatcher.exe)
     add_test(NAME binary_hardening_checker COMMAND python3
         ${CMAKE_SOURCE_DIR}/tests/binary/test_check_pe.py)
-    set_tests_properties(binary_hardening binary_hardening_checker PROPERTIES LABELS binary)
+    set_tests_properties(binary_hardening_checker PROPERTIES LABELS binary)
+    set_tests_properties(binary_hardening PROPERTIES LABELS "binary;harmless")
 
     # The benchmark's own arithmetic (make bench): time lines and /proc readings to figures.
     add_test(NAME bench_analysis COMMAND python3 ${CMAKE_SOURCE_DIR}/bench/test_bench.py)
@@ -73,11 +74,17 @@ if(NOT GERM_SANITIZE)
             ENVIRONMENT "GERM_FUZZ_BUILD=${GERM_FUZZ_BUILD_DIR}")
     endif()
 
+    # The proofs that the program touches nothing but its log (ctest -L harmless) also carry
+    # the label harmless.
     file(GLOB e2e_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/test_*.py)
     foreach(t IN LISTS e2e_tests)
         get_filename_component(name ${t} NAME_WE)
+        set(labels e2e)
+        if(name MATCHES "^test_harmless")
+            list(APPEND labels harmless)
+        endif()
         add_test(NAME e2e_${name} COMMAND ${wine_env} exec python3 ${t})
         set_tests_properties(e2e_${name} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK display
-            LABELS e2e TIMEOUT 900 ENVIRONMENT "GERM_WINDOWS_BUILD=${GERM_WINDOWS_BUILD_DIR}")
+            LABELS "${labels}" TIMEOUT 900 ENVIRONMENT "GERM_WINDOWS_BUILD=${GERM_WINDOWS_BUILD_DIR}")
     endforeach()
 endif()

@@ -272,15 +272,17 @@ class Sandbox:
 
 
 class Program:
-    """One run of the program, started through the probe so its exit code is known."""
+    """One run of the program, started through the probe so its exit code is known. `wrapper`
+    runs the launcher under another command (a tracer); `env` and `stderr` are the launcher's
+    and so the program's (Wine's debug output goes to standard error)."""
 
-    def __init__(self, exe, showcmd=None):
-        args = ["wine", str(PROBE), "launch", winpath(exe)]
+    def __init__(self, exe, showcmd=None, wrapper=(), env=None, stderr=subprocess.DEVNULL):
+        args = [*wrapper, "wine", str(PROBE), "launch", winpath(exe)]
         if showcmd is not None:
             args.append(str(showcmd))
         self.started = datetime.datetime.now()
         self._launcher = subprocess.Popen(
-            args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL
+            args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=stderr, env=env
         )
         self.pid = None
         self.exit_code = None
@@ -465,8 +467,8 @@ class GermTestCase(unittest.TestCase):
             self.addCleanup(box.remove)
         return box
 
-    def launch(self, exe, showcmd=None):
-        prog = Program(exe, showcmd)
+    def launch(self, exe, showcmd=None, **kwargs):
+        prog = Program(exe, showcmd, **kwargs)
         self.addCleanup(prog.kill)
         return prog
 
