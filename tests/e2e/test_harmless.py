@@ -1,9 +1,12 @@
 """What the program leaves alone: it lets no DLL in from the folder it runs from, and its log
 keeps its old bytes when the log's volume is full."""
 
+import errno
 import os
 import re
+import shutil
 import struct
+import subprocess
 import sys
 import tempfile
 from pathlib import Path
@@ -20,6 +23,7 @@ LOADED = re.compile(rb'([0-9a-f]+):[0-9a-f]+:trace:loaddll:\w+ Loaded L"(.*)" at
 LOAD_CALLS = {b"LoadLibraryA", b"LoadLibraryW", b"LoadLibraryExA", b"LoadLibraryExW",
               b"LoadPackagedLibrary", b"LdrLoadDll"}
 LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x800
+FINALE = {h.IDYES: h.YES_FINALE, h.IDNO: h.NO_FINALE}
 
 
 def image_size(path):
@@ -62,6 +66,52 @@ def dll_events(trace, pid, exe):
 
 
 class Harmless(h.GermTestCase):
+    def run_to_end(self, prog, answer):
+        """Answers the question and every box of the finale; returns the exit code."""
+        self.answer_question(prog, answer, real_click=False)
+        for text in FINALE[answer]:
+            self.press(prog, text)
+        return prog.wait_exit()
+
+    def full_volume(self):
+        """A small volume of its own, filled up: no file on it can grow by a single byte."""
+        if os.geteuid() != 0:
+            self.skipTest("mounting a volume needs root (the CI runs as root)")
+        mount = Path(tempfile.mkdtemp(prefix="germ-full-"))
+        self.addCleanup(os.rmdir, mount)
+        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1M", "tmpfs", str(mount)], check=True)
+        self.addCleanup(subprocess.run, ["umount", str(mount)], check=True)
+        return mount
+
+    def fill(self, mount):
+        fd = os.open(mount / "filler", os.O_WRONLY | os.O_CREAT)
+        try:
+            while True:
+                os.write(fd, b"\0" * 4096)
+        except OSError as e:
+            self.assertEqual(e.errno, errno.ENOSPC)
+        finally:
+            os.close(fd)
+
+    def test_full_volume_show_runs_to_its_end_and_log_keeps_its_bytes(self):
+        mount = self.full_volume()
+        exe = mount / "Germcatcher.exe"
+        shutil.copyfile(h.EXE, exe)
+        log = exe.with_suffix(".txt")
+        # A whole number of 4 KiB pages: the file cannot grow without one more page.
+        old = ("以前の記録です。\r\n".encode("cp932") * 1024)[:8192]
+        log.write_bytes(old)
+        self.fill(mount)
+        with self.assertRaises(OSError, msg="the log cannot grow"):
+            with open(log, "ab", buffering=0) as f:
+                f.write(b"x")
+
+        prog = self.launch(exe)
+        self.assertEqual(self.run_to_end(prog, h.IDYES), 0)
+        self.assertEqual(log.read_bytes(), old)
+        self.assertEqual(sorted(p.name for p in mount.iterdir()),
+                         ["Germcatcher.exe", "Germcatcher.txt", "filler"])
+
     def test_dll_search_is_restricted_before_any_load(self):
         # Every DLL the program itself loads, the common controls included, may be searched for
         # only after the search has been restricted to the system folder.
