@@ -1,5 +1,7 @@
-"""What the program leaves alone: it lets no DLL in from the folder it runs from, and its log
-keeps its old bytes when the log's volume is full."""
+"""What the program leaves alone: it lets no DLL in from the folder it runs from; a run changes
+nothing in the Wine prefix or the home folder beyond what a program that only shows a message box
+changes, and leaves nothing beside the program but its log; no process of a run opens an internet
+socket; and on a full volume the log keeps its old bytes."""
 
 import errno
 import os
@@ -24,6 +26,8 @@ LOAD_CALLS = {b"LoadLibraryA", b"LoadLibraryW", b"LoadLibraryExA", b"LoadLibrary
               b"LoadPackagedLibrary", b"LdrLoadDll"}
 LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x800
 FINALE = {h.IDYES: h.YES_FINALE, h.IDNO: h.NO_FINALE}
+INTERNET = re.compile(rb"\b[AP]F_(INET6?|PACKET)\b")
+REG_VALUE = re.compile(r'("(?:[^"\\]|\\.)*"|@)=(.*)')
 
 
 def image_size(path):
@@ -65,6 +69,78 @@ def dll_events(trace, pid, exe):
     return events
 
 
+def quiet(*args, timeout=120):
+    subprocess.run(args, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, timeout=timeout, check=False)
+
+
+def stop_wine():
+    """Ends every program of the prefix and the server, which writes the registry to its files."""
+    quiet("wineserver", "-k")
+    quiet("wineserver", "-w")
+
+
+def start_wine():
+    """The server and Wine's own helper processes (the desktop among them) as tools/wine-env.sh
+    leaves them, so none of them is started by a run under test."""
+    quiet("wineserver", "-p")
+    quiet("wine", "cmd", "/c", "exit")
+    quiet("wine", str(h.PROBE), "list")
+
+
+def read_registry(path):
+    """{key: {value name: data}} of a registry file as Wine writes it, without its time stamps."""
+    keys, values, pending = {}, None, ""
+    for line in path.read_text("utf-8", "replace").splitlines():
+        if pending or line.endswith("\\"):  # data continued on the next line
+            pending += line.strip()
+            if pending.endswith("\\"):
+                pending = pending[:-1]
+                continue
+            line, pending = pending, ""
+        if line.startswith("["):
+            values = keys.setdefault(line[: line.rindex("]") + 1], {})
+        elif values is not None and (m := REG_VALUE.match(line)):
+            values[m.group(1)] = m.group(2)
+    return keys
+
+
+def snapshot(prefix, home):
+    """Every file, folder and link under the prefix's drive_c and under home, with size and time
+    of last change; every key and value of the prefix's registry."""
+    state = {}
+    for top in (prefix / "drive_c", home):
+        for folder, dirs, files in os.walk(top):
+            for name in dirs + files:
+                p = Path(folder, name)
+                st = p.lstat()
+                state[("file", str(p))] = (st.st_mode, st.st_size, st.st_mtime_ns,
+                                           os.readlink(p) if p.is_symlink() else None)
+    for reg in ("system.reg", "user.reg", "userdef.reg"):
+        for key, values in read_registry(prefix / reg).items():
+            state[("key", reg, key)] = None
+            for name, data in values.items():
+                state[("value", reg, key, name)] = data
+    return state
+
+
+def changes(before, after):
+    return {k for k in before.keys() | after.keys() if before.get(k, ()) != after.get(k, ())}
+
+
+def build_reference(folder):
+    """A program that only shows the question box, built like the program (bench/baseline)."""
+    exe = folder / "baseline.exe"
+    res = folder / "baseline.res.o"
+    src = h.ROOT / "bench" / "baseline"
+    subprocess.run(["x86_64-w64-mingw32-windres", str(src / "baseline.rc"), "-O", "coff", "-o",
+                    str(res)], check=True, timeout=120)
+    subprocess.run(["x86_64-w64-mingw32-g++-posix", "-std=c++20", "-Os", "-DUNICODE",
+                    "-D_UNICODE", "-municode", "-mwindows", "-s", "-static", str(src / "baseline.cpp"),
+                    str(res), "-o", str(exe)], check=True, timeout=300)
+    return exe
+
+
 class Harmless(h.GermTestCase):
     def run_to_end(self, prog, answer):
         """Answers the question and every box of the finale; returns the exit code."""
@@ -92,6 +168,57 @@ class Harmless(h.GermTestCase):
             self.assertEqual(e.errno, errno.ENOSPC)
         finally:
             os.close(fd)
+
+    def test_runs_change_nothing_but_the_log_and_open_no_internet_socket(self):
+        prefix = Path(os.environ["WINEPREFIX"])
+        work = Path(tempfile.mkdtemp(prefix="germ-harmless-"))
+        self.addCleanup(shutil.rmtree, work, True)
+        home = work / "home"
+        home.mkdir()
+        reference = build_reference(work)
+
+        def settled_snapshot():
+            stop_wine()
+            state = snapshot(prefix, home)
+            start_wine()
+            return state
+
+        # A home of its own, so nothing else on the machine writes there meanwhile; the
+        # environment gets its own back at the end.
+        self.addCleanup(start_wine)
+        self.addCleanup(stop_wine)
+        self.addCleanup(os.environ.__setitem__, "HOME", os.environ["HOME"])
+        os.environ["HOME"] = str(home)
+        settled_snapshot()
+
+        s0 = settled_snapshot()
+        prog = self.launch(reference)
+        prog.answer(prog.wait_box(h.QUESTION, timeout=60), h.IDNO)
+        self.assertEqual(prog.wait_exit(), 0)
+        s1 = settled_snapshot()
+
+        sb = self.sandbox()
+        traces = []
+        for answer, run in ((h.IDYES, self.run_to_end), (h.IDNO, self.run_to_end),
+                            (h.IDNO, lambda prog, answer: r.show_then_end(self, prog, answer))):
+            traces.append(work / f"strace-{len(traces)}.txt")
+            tracer = ["strace", "-f", "-s", "256", "-e",
+                      "trace=execve,socket,connect,sendto,sendmsg", "-o", str(traces[-1])]
+            prog = self.launch(sb.exe, wrapper=tracer)
+            self.assertEqual(run(prog, answer), 0)
+        s2 = settled_snapshot()
+
+        self.assertEqual(sorted(p.name for p in sb.exe.parent.iterdir()),
+                         ["Germcatcher.exe", "Germcatcher.txt"])
+        self.assertEqual([k for k, _, _ in h.parse_log(sb.log_bytes())],
+                         ["start", "yes", "start", "no", "start", "no"])
+        self.assertEqual(sorted(changes(s1, s2) - changes(s0, s1)), [],
+                         "changes beyond those of a program that only shows a box")
+        for trace in traces:
+            data = trace.read_bytes()
+            self.assertIn(b'Germcatcher.exe"], ', data, "the program's own process is traced")
+            self.assertEqual([line for line in data.splitlines() if INTERNET.search(line)], [],
+                             f"internet sockets in {trace.name}")
 
     def test_full_volume_show_runs_to_its_end_and_log_keeps_its_bytes(self):
         mount = self.full_volume()
