@@ -149,8 +149,8 @@ def build_reference(folder):
     subprocess.run(["x86_64-w64-mingw32-windres", str(src / "baseline.rc"), "-O", "coff", "-o",
                     str(res)], check=True, timeout=120)
     subprocess.run(["x86_64-w64-mingw32-g++-posix", "-std=c++20", "-Os", "-DUNICODE",
-                    "-D_UNICODE", "-municode", "-mwindows", "-s", "-static", str(src / "baseline.cpp"),
-                    str(res), "-o", str(exe)], check=True, timeout=300)
+                    "-D_UNICODE", "-municode", "-mwindows", "-s", "-static",
+                    str(src / "baseline.cpp"), str(res), "-o", str(exe)], check=True, timeout=300)
     return exe
 
 
