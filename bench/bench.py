@@ -26,7 +26,7 @@ sys.path.insert(0, str(ROOT / "tests" / "binary"))
 import check_pe  # noqa: E402
 import harness as h  # noqa: E402
 
-BASELINE = Path(os.environ.get("BENCH_BASELINE", ROOT / "build" / "bench" / "baseline.exe"))
+BASELINE = Path(os.environ.get("BENCH_BASELINE", ROOT / "build" / "windows" / "baseline.exe"))
 STARTS = int(os.environ.get("BENCH_STARTS", "20"))
 RUNS = int(os.environ.get("BENCH_RUNS", "2"))
 

@@ -3,8 +3,10 @@ if(GERM_SANITIZE)
     set(san -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
     add_compile_options(${san})
     add_link_options(${san})
-    # germ_core was created before these directory options were set.
-    target_compile_options(germ_core PRIVATE ${san})
+    # The layers' libraries were created before these directory options were set.
+    foreach(layer IN LISTS GERM_LAYER_TARGETS)
+        target_compile_options(${layer} PRIVATE ${san})
+    endforeach()
 endif()
 
 # libFuzzer targets (clang only): one executable per tests/fuzz/*.cpp and nothing else. They
@@ -17,7 +19,7 @@ if(GERM_FUZZ)
     target_include_directories(germ_fuzz_units PUBLIC ${CMAKE_SOURCE_DIR}/src)
     target_compile_options(germ_fuzz_units PRIVATE -fsanitize=fuzzer-no-link,address,undefined
         -fno-sanitize-recover=all)
-    set_target_properties(germ_core PROPERTIES EXCLUDE_FROM_ALL ON)
+    set_target_properties(${GERM_LAYER_TARGETS} PROPERTIES EXCLUDE_FROM_ALL ON)
     file(GLOB fuzz_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*.cpp)
     foreach(src IN LISTS fuzz_sources)
         get_filename_component(name ${src} NAME_WE)

@@ -1,9 +1,12 @@
 # The Windows program, the probe used by the end-to-end tests, and the Windows-side tests.
-target_compile_definitions(germ_core PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+# Every layer builds on platform, so its definitions reach them all. The system libraries the
+# backends link, all in this one place: the form framework's and the platform services'.
+target_compile_definitions(germ_platform PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
     _WIN32_WINNT=0x0601 WINVER=0x0601)
 # Windows' KnownDLLs only: any other DLL is searched for in the program's folder first, so the
 # common controls are loaded at run time from the system folder instead.
-target_link_libraries(germ_core PUBLIC user32 gdi32 advapi32 kernel32)
+target_link_libraries(germ_forms PUBLIC user32 gdi32)
+target_link_libraries(germ_platform PUBLIC advapi32 kernel32)
 
 # Static runtime: the program needs no DLL beyond those that ship with Windows.
 set(GERM_STATIC_LINK -static -static-libgcc -static-libstdc++)
@@ -15,6 +18,17 @@ add_executable(Germcatcher WIN32
 target_link_libraries(Germcatcher PRIVATE germ_core)
 target_link_options(Germcatcher PRIVATE -municode -s ${GERM_STATIC_LINK} ${GERM_HARDENING})
 set_source_files_properties(${CMAKE_SOURCE_DIR}/src/app/win32/germcatcher.rc PROPERTIES
+    OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/src/app/win32/germcatcher.manifest)
+
+# The benchmark's baseline: only the question box, built with the program's own compile
+# definitions and link options (taken from the program's targets, so it follows them) and its
+# manifest, so that the difference measured is the program's own work before its first box.
+add_executable(baseline WIN32
+    ${CMAKE_SOURCE_DIR}/bench/baseline/baseline.cpp ${CMAKE_SOURCE_DIR}/bench/baseline/baseline.rc)
+target_compile_definitions(baseline PRIVATE
+    $<TARGET_PROPERTY:germ_platform,INTERFACE_COMPILE_DEFINITIONS>)
+target_link_options(baseline PRIVATE $<TARGET_PROPERTY:Germcatcher,LINK_OPTIONS>)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/bench/baseline/baseline.rc PROPERTIES
     OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/src/app/win32/germcatcher.manifest)
 
 # Probe: a console program that reads other processes' windows and drives them for the tests.
@@ -29,10 +43,16 @@ endif()
 # Windows-side GoogleTest tests of the Win32 layers, run under Wine. Debian ships GoogleTest's
 # sources, which are built here with the cross compiler.
 file(GLOB wine_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*.cpp)
-if(wine_test_sources AND EXISTS /usr/src/googletest/googletest/CMakeLists.txt)
+set(GERM_GTEST_SOURCE_DIR /usr/src/googletest/googletest CACHE PATH "GoogleTest's sources")
+if(wine_test_sources AND NOT EXISTS ${GERM_GTEST_SOURCE_DIR}/CMakeLists.txt)
+    message(FATAL_ERROR "GoogleTest's sources for the Windows-side tests are missing: no "
+        "${GERM_GTEST_SOURCE_DIR}/CMakeLists.txt. Install them with tools/setup.sh (Debian "
+        "package googletest) or point GERM_GTEST_SOURCE_DIR at a copy.")
+endif()
+if(wine_test_sources)
     set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-    add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    add_subdirectory(${GERM_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
     target_compile_options(gtest PRIVATE -Wno-error)
     target_compile_options(gtest_main PRIVATE -Wno-error)
     add_executable(germ_wine_tests ${wine_test_sources})
