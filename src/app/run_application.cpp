@@ -15,6 +15,8 @@ int RunApplication() {
     } catch (const forms::Exception& e) {
         forms::Application->ShowException(e);
     } catch (...) {
+        // Unlike the message loop, which names a standard exception by its what(), the entry
+        // reports any foreign exception with an empty text: that is the report it always gives.
         forms::Application->ShowException(forms::Exception(""));
     }
     return 0;

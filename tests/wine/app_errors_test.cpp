@@ -70,6 +70,9 @@ TEST(AppErrors, StartUpFailureIsReportedAndTheExitCodeIsZero) {
     EXPECT_EQ(report.caption, L"Germcatcher");
     EXPECT_TRUE(report.hasIcon);
     EXPECT_EQ(report.buttons, (std::vector<int>{IDOK}));
+    // The report names the window that failed and the system's error code.
+    EXPECT_EQ(report.text.rfind(L"Error creating window TForm1, system error ", 0), 0u)
+        << platform::win32::Narrow(report.text);
     ASSERT_FALSE(report.text.empty());
     EXPECT_EQ(report.text.back(), L'.');
 }

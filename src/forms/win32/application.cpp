@@ -61,7 +61,8 @@ HWND AppWindow() {
         wc.lpfnWndProc = AppWindowProc;
         wc.hInstance = Instance();
         wc.lpszClassName = kAppWindowClass;
-        RegisterClassExW(&wc);
+        if (!RegisterClassExW(&wc))
+            return nullptr;
     }
     TaskbarCreatedMessage();
     // A hidden top-level window, not a message-only one: broadcasts of setting changes and of
@@ -84,7 +85,7 @@ void TApplication::Initialize() {
     icc.dwICC = ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES;
     CommonControlsLibrary().InitCommonControlsEx(&icc);
     if (!AppWindow())
-        throw Exception("Error creating window");
+        ThrowCreateError("TApplication");
 }
 
 void TApplication::RunLoop() {

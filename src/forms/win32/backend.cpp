@@ -29,7 +29,7 @@ HWND CreateChild(TControl* control, const wchar_t* windowClass, const std::strin
                         control->Top(), control->Width(), control->Height(), parentWindow,
                         reinterpret_cast<HMENU>(g_nextChildId++), Instance(), nullptr);
     if (!window)
-        throw Exception("Error creating window");
+        ThrowCreateError(platform::win32::Narrow(windowClass));
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(control));
     if (HFONT font = FormFont(parent))
         SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -38,6 +38,12 @@ HWND CreateChild(TControl* control, const wchar_t* windowClass, const std::strin
 
 TControl* ControlOf(HWND window) {
     return reinterpret_cast<TControl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+void ThrowCreateError(std::string_view windowClass) {
+    const DWORD error = GetLastError();
+    throw Exception("Error creating window " + std::string(windowClass) + ", system error " +
+                    std::to_string(error));
 }
 
 COLORREF ToColorRef(TColor color) {

@@ -47,6 +47,10 @@ TControl* ControlOf(HWND window);
 // The font the form's controls share, made on first use: measuring text needs it, not a window.
 HFONT FormFont(const TForm* form);
 
+// Reports a window that could not be made: its class and the system's error code, so a report
+// tells which of the program's windows failed and why.
+[[noreturn]] void ThrowCreateError(std::string_view windowClass);
+
 // Framework colour (0x00BBGGRR or a system colour) to a Windows colour.
 COLORREF ToColorRef(TColor color);
 

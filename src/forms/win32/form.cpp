@@ -252,7 +252,7 @@ void TForm::CreateHandle() {
                                   Widen(caption_).c_str(), StyleFor(borderStyle_), left_, top_,
                                   width_, height_, nullptr, nullptr, Instance(), nullptr);
     if (!window)
-        throw Exception("Error creating window");
+        ThrowCreateError(className_);
     SetBrush(*data, color_);
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(data));
     handle_ = window;
