@@ -13,7 +13,7 @@ public:
     TApplication();
     ~TApplication() override;
 
-    void Initialize(); // backend: window classes, common controls
+    void Initialize(); // backend: the common controls and the application's hidden window
 
     const std::string& Title() const { return title_; }
     void SetTitle(std::string title);

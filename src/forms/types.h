@@ -39,7 +39,6 @@ private:
 using TColor = unsigned int;
 inline constexpr TColor clBtnFace = 0xFF00000Fu; // the system's button face colour
 inline constexpr TColor clWindowText = 0xFF000008u;
-inline constexpr TColor clBlue = 0x00FF0000u;
 
 // Modifier keys and buttons down during a mouse event.
 using TShiftState = unsigned int;

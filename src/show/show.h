@@ -25,7 +25,6 @@ void UnbindShowParts(const forms::TForm* form);
 const ShowParts& Parts();
 
 inline constexpr unsigned kQuestionFlags = forms::MB_YESNO_ | forms::MB_ICONEXCLAMATION_;
-inline constexpr unsigned kTimerIntervalMs = 125;
 
 // Bar lengths and waits of the phases and finales.
 inline constexpr int kYesPhaseSteps = 50;

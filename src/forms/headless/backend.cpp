@@ -79,10 +79,7 @@ void TForm::ApplyBounds() {}
 void TForm::CreateHandle() {}
 
 void TForm::FocusNow() {
-    auto& state = GetState();
-    auto& record = state.forms[this];
-    ++record.focusCount;
-    record.lastFocusMs = state.nowMs;
+    ++GetState().forms[this].focusCount;
 }
 
 void TForm::ApplyVisible() {
@@ -92,7 +89,6 @@ void TForm::ApplyVisible() {
         ++record.showCount;
         record.minimizedPending = false;
     } else {
-        ++record.hideCount;
         record.lastHideMs = state.nowMs;
     }
 }

@@ -41,11 +41,9 @@ struct TickRecord {
 
 // What the backend saw a form do.
 struct FormRecord {
-    int showCount = 0;  // times the window was made visible
-    int hideCount = 0;  // times it was hidden
-    int focusCount = 0; // times it was given the keyboard focus
-    long long lastFocusMs = -1;
-    long long lastHideMs = -1;
+    int showCount = 0;             // times the window was made visible
+    int focusCount = 0;            // times it was given the keyboard focus
+    long long lastHideMs = -1;     // virtual time it was last hidden
     bool minimizedPending = false; // shown minimised without OnShow
 };
 
@@ -103,8 +101,9 @@ public:
 
     // --- records ---
     const std::vector<TickRecord>& Ticks() const;
-    // Ticks delivered to `timer` (all timers when null), optionally only those while a box was up.
+    // Ticks delivered to `timer` (all timers when null).
     int TickCount(const TTimer* timer = nullptr) const;
+    // Ticks delivered while a message box was up.
     int TicksDuringBoxes() const;
     const FormRecord& Record(const TForm& form) const;
     bool TimerArmed(const TTimer& timer) const;
