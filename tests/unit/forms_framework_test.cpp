@@ -50,17 +50,18 @@ TEST_F(TimerFixture, EnablingStartsAFreshIntervalAndRepeatingTheValueDoesNothing
     EXPECT_FALSE(h.TimerArmed(timer));
 }
 
-TEST_F(TimerFixture, TicksThatFallDueDuringAWaitAreNotMadeUp) {
+TEST_F(TimerFixture, AfterAWaitTheOverdueTickComesOnceAndTheGridIsKept) {
     Arm(125, true);
     timer.SetOnTimer([this](forms::TObject*) {
         if (++ticks == 1)
-            platform::Sleep(1000); // blocks from 125 to 1125
+            platform::Sleep(800); // blocks from 125 to 925, as the switch to the mail phase
     });
-    h.RunFor(1300);
-    // 125, then the one overdue tick at 1125, then 1250.
-    ASSERT_EQ(ticks, 3);
-    EXPECT_EQ(h.Ticks()[1].atMs, 1125);
-    EXPECT_EQ(h.Ticks()[2].atMs, 1250);
+    h.RunFor(1130);
+    // 125, the one overdue tick at 925, then 1000 and 1125 on the old grid.
+    ASSERT_EQ(ticks, 4);
+    EXPECT_EQ(h.Ticks()[1].atMs, 925);
+    EXPECT_EQ(h.Ticks()[2].atMs, 1000);
+    EXPECT_EQ(h.Ticks()[3].atMs, 1125);
 }
 
 TEST_F(TimerFixture, ExceptionsFromHandlersAreReportedAndTheLoopGoesOn) {

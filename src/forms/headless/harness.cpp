@@ -79,6 +79,7 @@ void Pump(long long untilMs, bool topLevel) {
             return;
         long long timerDue = 0, actionDue = 0;
         const TTimer* timer = NextTimer(timerDue);
+        const long long timerScheduled = timerDue;
         const int action = topLevel ? NextAction(actionDue) : -1;
         // Something overdue (a wait blocked the loop) is delivered now, once.
         if (timer)
@@ -97,9 +98,11 @@ void Pump(long long untilMs, bool topLevel) {
             state.actions.erase(state.actions.begin() + action);
             DispatchHandler(fn);
         } else {
-            // Like WM_TIMER: the next interval counts from the delivery, so ticks that fell due
-            // while the thread was blocked are not made up.
-            state.timers[timer] = due + timer->Interval();
+            // As a window timer does: a tick that fell due while the thread was blocked comes
+            // once, and the next one stays on the timer's own grid; missed ticks are not made up.
+            const long long interval = std::max(1LL, static_cast<long long>(timer->Interval()));
+            state.timers[timer] =
+                timerScheduled + ((due - timerScheduled) / interval + 1) * interval;
             state.ticks.push_back(TickRecord{timer, due, state.boxDepth});
             TTimer* t = const_cast<TTimer*>(timer);
             DispatchHandler([t] { t->Tick(); });
