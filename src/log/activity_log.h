@@ -14,6 +14,9 @@ extern std::string LogFilePath;
 // Sets LogFilePath from the executable's path, then appends the start entry (which may create
 // the file).
 void StartLog() noexcept;
+// Lets a test put the log into a folder of its own: StartLog then derives the log's path from
+// `modulePath` instead of the executable's. Empty (as in the program): the executable's path.
+void SetLogModulePath(std::string modulePath);
 // Appends the entry for the opening question's answer: Yes for 6, No for anything else. Never
 // creates the file.
 void LogChoice(int answerCode) noexcept;

@@ -10,6 +10,7 @@ namespace {
 using namespace show_test;
 
 TEST(HandlerErrors, AreReportedAndTheShowStillRunsToItsEnd) {
+    LogFolder logFolder;
     forms::headless::Harness h;
     int cancelBoxes = 0;
     h.SetBoxHandler([&](const BoxRecord& box) -> BoxAnswer {

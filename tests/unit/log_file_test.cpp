@@ -43,6 +43,7 @@ protected:
     }
     void TearDown() override {
         platform::SetClock(nullptr);
+        SetLogModulePath("");
         LogFilePath = saved_;
         fs::remove_all(dir_);
     }
@@ -99,10 +100,20 @@ TEST_F(LogFile, FailuresAreSilent) {
 }
 
 TEST_F(LogFile, StartLogWritesBesideTheExecutable) {
+    // Where a test puts it.
+    SetLogModulePath((dir_ / "prank.exe").string());
     StartLog();
-    ASSERT_EQ(LogFilePath, activity_log::DeriveLogPath(platform::ModuleFileName()));
-    EXPECT_EQ(fs::path(LogFilePath).parent_path(),
-              fs::path(platform::ModuleFileName()).parent_path());
-    // Other test processes may write the same file: look for the entry, not its position.
-    EXPECT_NE(ReadAll(LogFilePath).find(kStamp + log_bytes::kStart), std::string::npos);
+    SetLogModulePath("");
+    EXPECT_EQ(LogFilePath, (dir_ / "prank.txt").string());
+    EXPECT_EQ(ReadAll(LogFilePath), kStamp + log_bytes::kStart);
+
+    // The running executable's own; the file goes again unless it was there before.
+    const std::string beside = activity_log::DeriveLogPath(platform::ModuleFileName());
+    const bool existed = fs::exists(beside);
+    StartLog();
+    EXPECT_EQ(LogFilePath, beside);
+    EXPECT_EQ(fs::path(beside).parent_path(), fs::path(platform::ModuleFileName()).parent_path());
+    EXPECT_NE(ReadAll(beside).find(kStamp + log_bytes::kStart), std::string::npos);
+    if (!existed)
+        fs::remove(beside);
 }

@@ -2,16 +2,17 @@
 // Builds the program's application object and main window on the headless backend in virtual
 // time, the way the entry does, for the show's tests.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "forms/headless/harness.h"
 #include "log/activity_log.h"
-#include "platform/files.h"
 #include "show/show.h"
 #include "show/texts.h"
 #include "ui/Unit1.h"
@@ -23,6 +24,36 @@ using forms::headless::BoxRecord;
 namespace texts = show::texts;
 
 inline constexpr int kTick = 125;
+
+// A folder of the test's own for the program's log, removed with everything in it afterwards:
+// the program runs as if it were <folder>/Germcatcher.exe and so logs to <folder>/Germcatcher.txt.
+class LogFolder {
+public:
+    LogFolder() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "germ-unit-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            throw std::runtime_error("no temporary folder for the log");
+        dir_ = pattern;
+        SetLogModulePath((dir_ / "Germcatcher.exe").string());
+    }
+    ~LogFolder() {
+        SetLogModulePath("");
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+    LogFolder(const LogFolder&) = delete;
+    LogFolder& operator=(const LogFolder&) = delete;
+
+    std::string Path() const { return (dir_ / "Germcatcher.txt").string(); }
+    std::string Read() const {
+        std::ifstream in(Path(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+private:
+    std::filesystem::path dir_;
+};
 
 class ShowTest : public ::testing::Test {
 protected:
@@ -52,20 +83,10 @@ protected:
     }
     int Position() const { return Form1->ProgressBar1->Position(); }
 
+    LogFolder logFolder;
     forms::headless::Harness h; // first in, last out
     std::unique_ptr<forms::TApplication> app;
 };
-
-// The log the program writes beside the test binary. Several test processes may share it, so
-// tests look for their own entries (told apart by a date of their own) rather than positions.
-inline std::string LogPath() {
-    return activity_log::DeriveLogPath(platform::ModuleFileName());
-}
-
-inline std::string ReadLog() {
-    std::ifstream in(LogPath(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 inline int CountOf(const std::string& haystack, const std::string& needle) {
     int n = 0;
