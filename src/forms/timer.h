@@ -2,10 +2,13 @@
 // Window timer. Ticks arrive on the GUI thread through the message loop. Setting Enabled to the
 // value it has does nothing; switching a running timer off stops its ticks; switching a stopped
 // timer on starts a fresh full interval.
+#include <cstdint>
+
 #include "forms/types.h"
 
 namespace forms {
 
+// Each backend defines: Start and Stop.
 class TTimer : public TComponent {
 public:
     explicit TTimer(TComponent* owner);
@@ -25,12 +28,13 @@ public:
 
 private:
     void Update(); // stops the ticks, then starts a fresh interval when Running()
-    void Start();  // backend: starts ticking every Interval() from now
-    void Stop();   // backend: stops ticking
+    void Start();  // starts ticking every Interval() from now
+    void Stop();   // stops ticking
     TNotifyEvent onTimer_;
     bool enabled_ = true;
     unsigned interval_ = 1000;
     bool armed_ = false;
+    std::uintptr_t id_ = 0; // the backend's id of the running timer (Win32: its SetTimer id)
 };
 
 } // namespace forms

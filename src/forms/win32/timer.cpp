@@ -11,8 +11,8 @@ namespace forms {
 using namespace win32;
 
 namespace {
+// The running timers by id, for WM_TIMER to find its timer.
 std::map<UINT_PTR, TTimer*> g_byId;
-std::map<const TTimer*, UINT_PTR> g_idOf;
 UINT_PTR g_nextId = 1;
 } // namespace
 
@@ -21,16 +21,15 @@ void TTimer::Start() {
     if (!SetTimer(AppWindow(), id, interval_, nullptr))
         throw Exception("Cannot start the timer");
     g_byId[id] = this;
-    g_idOf[this] = id;
+    id_ = id;
 }
 
 void TTimer::Stop() {
-    auto it = g_idOf.find(this);
-    if (it == g_idOf.end())
+    if (!id_)
         return;
-    KillTimer(AppWindow(), it->second);
-    g_byId.erase(it->second);
-    g_idOf.erase(it);
+    KillTimer(AppWindow(), id_);
+    g_byId.erase(id_);
+    id_ = 0;
 }
 
 namespace win32 {
