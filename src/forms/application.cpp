@@ -13,14 +13,18 @@ TScreen g_screen;
 }
 TScreen* Screen = &g_screen;
 
-TApplication::TApplication() : TComponent(nullptr) { Application = this; }
+TApplication::TApplication() : TComponent(nullptr) {
+    Application = this;
+}
 
 TApplication::~TApplication() {
     if (Application == this)
         Application = nullptr;
 }
 
-void TApplication::SetTitle(std::string title) { title_ = std::move(title); }
+void TApplication::SetTitle(std::string title) {
+    title_ = std::move(title);
+}
 
 void TApplication::Run() {
     if (!mainForm_)
@@ -36,7 +40,9 @@ void TApplication::Run() {
     RunLoop();
 }
 
-void TApplication::Terminate() { terminated_ = true; }
+void TApplication::Terminate() {
+    terminated_ = true;
+}
 
 void TApplication::Minimize() {
     if (mainForm_)

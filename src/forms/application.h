@@ -8,12 +8,13 @@
 
 namespace forms {
 
+// Each backend defines: Initialize, StartupShowCommand, RunLoop and MessageBox.
 class TApplication : public TComponent {
 public:
     TApplication();
     ~TApplication() override;
 
-    void Initialize(); // backend: the common controls and the application's hidden window
+    void Initialize(); // the common controls and the application's hidden window
 
     const std::string& Title() const { return title_; }
     void SetTitle(std::string title);
@@ -58,11 +59,11 @@ public:
     void SettingChange(); // called by the backend
 
     // The start-up show request (SW_ value) the system passed to the program.
-    int StartupShowCommand() const; // backend
+    int StartupShowCommand() const;
     void Minimize(); // shows the main form minimised, its OnShow pending until restored
 
 private:
-    void RunLoop(); // backend: dispatches until Terminated()
+    void RunLoop(); // dispatches until Terminated()
     std::string title_;
     TForm* mainForm_ = nullptr;
     bool terminated_ = false;

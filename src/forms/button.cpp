@@ -2,6 +2,10 @@
 
 namespace forms {
 
+TButton::TButton(TForm* parent) : TControl(parent) {
+    AppearOnShownParent();
+}
+
 void TButton::SetCaption(std::string caption) {
     caption_ = std::move(caption);
     CaptionChanged();

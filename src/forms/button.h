@@ -6,9 +6,10 @@
 
 namespace forms {
 
+// Each backend defines: CreateHandle and CaptionChanged.
 class TButton : public TControl {
 public:
-    explicit TButton(TForm* parent); // backend: the window is made when first needed
+    explicit TButton(TForm* parent); // the window is made when first needed
     const std::string& Caption() const { return caption_; }
     void SetCaption(std::string caption);
 
@@ -17,10 +18,10 @@ public:
     void Click();
 
 protected:
-    void CreateHandle() override; // backend
+    void CreateHandle() override;
 
 private:
-    void CaptionChanged(); // backend
+    void CaptionChanged(); // shows the new text
     std::string caption_;
 };
 

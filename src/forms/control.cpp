@@ -23,6 +23,11 @@ TControl::~TControl() {
     DestroyHandle();
 }
 
+void TControl::AppearOnShownParent() {
+    if (parent_ && parent_->HandleAllocated())
+        HandleNeeded();
+}
+
 void TControl::SetBounds(int left, int top, int width, int height) {
     if (left == left_ && top == top_ && width == width_ && height == height_)
         return;

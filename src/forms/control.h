@@ -6,6 +6,8 @@ namespace forms {
 
 class TForm;
 
+// Each backend defines: HandleNeeded, BoundsChanged, VisibleChanged, CreateHandle and
+// DestroyHandle.
 class TControl : public TComponent {
 public:
     // The control is placed on `parent`, which also owns it.
@@ -42,20 +44,23 @@ public:
         return handle_;
     }
     bool HandleAllocated() const { return handle_ != nullptr; }
-    // Backend: makes the window now if it does not exist yet, with every stored value applied;
-    // a control's form makes its own window first (and with it every control's).
+    // Makes the window now if it does not exist yet, with every stored value applied; a
+    // control's form makes its own window first (and with it every control's).
     void HandleNeeded();
 
 protected:
-    // Backend hooks, run after the stored value changed. The Win32 backend moves or shows the
-    // window when there is one (the stored values are applied when it is made); the headless
-    // backend has nothing to do.
+    // Run after the stored value changed. The Win32 backend moves or shows the window when
+    // there is one (the stored values are applied when it is made); the headless backend has
+    // nothing to do.
     virtual void BoundsChanged();
     virtual void VisibleChanged();
-    // Backend: makes this object's own window; a control's form already has one.
+    // Makes this object's own window; a control's form already has one.
     virtual void CreateHandle();
-    // Backend: releases the handle (called from the destructor).
+    // Releases the handle (called from the destructor).
     void DestroyHandle();
+    // For the constructors of the concrete controls: placed on a form that is already on
+    // screen, the control appears at once.
+    void AppearOnShownParent();
 
     void* handle_ = nullptr;
     int left_ = 0, top_ = 0, width_ = 0, height_ = 0;

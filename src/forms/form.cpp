@@ -14,6 +14,11 @@ int MulDiv(int value, int numerator, int denominator) {
 }
 } // namespace
 
+TForm::TForm(TComponent* owner, std::string className)
+    : TControl(owner, nullptr), className_(std::move(className)), backend_(NewBackendData()) {
+    visible_ = false; // made hidden, when first needed
+}
+
 void TForm::SetCaption(std::string caption) {
     caption_ = std::move(caption);
     CaptionChanged();
@@ -57,7 +62,9 @@ void TForm::SetWindowState(TWindowState state) {
     WindowStateChanged();
 }
 
-void TForm::SetFocus() { FocusNow(); }
+void TForm::SetFocus() {
+    FocusNow();
+}
 
 bool TForm::CloseQuery() {
     bool canClose = true;
@@ -75,7 +82,9 @@ bool TForm::Close() {
     return true;
 }
 
-void TForm::BoundsChanged() { ApplyBounds(); }
+void TForm::BoundsChanged() {
+    ApplyBounds();
+}
 
 void TForm::VisibleChanged() {
     if (visible_) {

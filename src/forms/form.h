@@ -1,5 +1,6 @@
 #pragma once
 // Top-level window with its components.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,12 +20,20 @@ struct TFont {
     TColor color = clWindowText;
 };
 
+// Each backend defines: ~TForm, NewBackendData and BackendDeleter (its per-form state),
+// CreateHandle, FrameWidth, FrameHeight, CaptionChanged, StyleChanged, ColorChanged, FontChanged,
+// WindowStateChanged, FocusNow, ApplyBounds, ApplyVisible, ApplyMinimizedPending,
+// MeasureTextHeight and MeasureTextWidth.
 class TForm : public TControl {
 public:
     // `className` names the window class ("TForm1"). The window is made hidden when first
     // needed: at the first show, a minimised start, a focus request or an ask for the handle.
     TForm(TComponent* owner, std::string className);
-    ~TForm() override;
+    ~TForm() override; // releases the window
+
+    // The backend's state of this form (its type is the backend's), made with the form.
+    struct BackendData;
+    BackendData* Backend() const { return backend_.get(); }
 
     const std::string& ClassName() const { return className_; }
 
@@ -69,12 +78,12 @@ public:
     // `designTextHeight`, the controls' bounds and the client size are scaled by that ratio.
     void ScaleForScreen(int designPixelsPerInch, int designTextHeight);
 
-    // Backend: the text height and width the form's font measures for `text` (no window needed).
+    // The text height and width the form's font measures for `text` (no window needed).
     int MeasureTextHeight() const;
     int MeasureTextWidth(const std::string& text) const;
 
-    // Backend: the window shows (iconic, not activated) without raising OnShow; OnShow runs
-    // when it is first restored. Used for a start-up request to show minimised.
+    // The window shows (iconic, not activated) without raising OnShow; OnShow runs when it is
+    // first restored. Used for a start-up request to show minimised.
     void ShowMinimizedPending();
     bool ShowPending() const { return showPending_; }
     // Called by the backend when a pending window is restored by the user.
@@ -83,11 +92,15 @@ public:
 protected:
     void BoundsChanged() override;
     void VisibleChanged() override;
-    void CreateHandle() override; // backend: the window, then its controls' windows
+    void CreateHandle() override; // the window, then its controls' windows
 
 private:
     friend class TControl;
-    // Backend hooks.
+    struct BackendDeleter {
+        void operator()(BackendData* data) const;
+    };
+    BackendData* NewBackendData();
+
     int FrameWidth() const;  // non-client width for the border style
     int FrameHeight() const; // non-client height
     void CaptionChanged();
@@ -111,6 +124,7 @@ private:
     bool shownOnce_ = false;
     bool showPending_ = false;
     std::vector<TControl*> controls_;
+    std::unique_ptr<BackendData, BackendDeleter> backend_;
 };
 
 } // namespace forms

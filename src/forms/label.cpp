@@ -4,6 +4,10 @@
 
 namespace forms {
 
+TLabel::TLabel(TForm* parent) : TControl(parent) {
+    AppearOnShownParent();
+}
+
 void TLabel::SetCaption(std::string caption) {
     caption_ = std::move(caption);
     CaptionChanged();

@@ -6,17 +6,18 @@
 
 namespace forms {
 
+// Each backend defines: CreateHandle and CaptionChanged.
 class TLabel : public TControl {
 public:
-    explicit TLabel(TForm* parent); // backend: the window is made when first needed
+    explicit TLabel(TForm* parent); // the window is made when first needed
     const std::string& Caption() const { return caption_; }
     void SetCaption(std::string caption); // sets the text and the width the text measures
 
 protected:
-    void CreateHandle() override; // backend
+    void CreateHandle() override;
 
 private:
-    void CaptionChanged(); // backend: shows the new text
+    void CaptionChanged(); // shows the new text
     std::string caption_;
 };
 

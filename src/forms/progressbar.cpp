@@ -4,6 +4,10 @@
 
 namespace forms {
 
+TProgressBar::TProgressBar(TForm* parent) : TControl(parent) {
+    AppearOnShownParent();
+}
+
 void TProgressBar::SetMin(int v) {
     if (v == min_)
         return;

@@ -4,9 +4,10 @@
 
 namespace forms {
 
+// Each backend defines: CreateHandle, RangeChanged and PositionChanged.
 class TProgressBar : public TControl {
 public:
-    explicit TProgressBar(TForm* parent); // backend: the window is made when first needed
+    explicit TProgressBar(TForm* parent); // the window is made when first needed
 
     int Min() const { return min_; }
     int Max() const { return max_; }
@@ -21,11 +22,11 @@ public:
     void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
 
 protected:
-    void CreateHandle() override; // backend
+    void CreateHandle() override;
 
 private:
-    void RangeChanged();    // backend
-    void PositionChanged(); // backend
+    void RangeChanged();    // shows the new range (and the position it clamped)
+    void PositionChanged(); // shows the new position
     int min_ = 0, max_ = 100, position_ = 0;
 };
 

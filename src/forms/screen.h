@@ -2,11 +2,12 @@
 // The screen the program runs on.
 namespace forms {
 
+// Each backend defines all three.
 class TScreen {
 public:
-    int Width() const;         // backend, pixels
-    int Height() const;        // backend, pixels
-    int PixelsPerInch() const; // backend
+    int Width() const; // pixels
+    int Height() const;
+    int PixelsPerInch() const;
 };
 
 extern TScreen* Screen;

@@ -32,15 +32,12 @@ void TControl::DestroyHandle() {
 void TControl::HandleNeeded() {}
 void TControl::CreateHandle() {}
 
-TLabel::TLabel(TForm* parent) : TControl(parent) {}
 void TLabel::CaptionChanged() {}
 void TLabel::CreateHandle() {}
 
-TButton::TButton(TForm* parent) : TControl(parent) {}
 void TButton::CaptionChanged() {}
 void TButton::CreateHandle() {}
 
-TProgressBar::TProgressBar(TForm* parent) : TControl(parent) {}
 void TProgressBar::RangeChanged() {}
 void TProgressBar::PositionChanged() {}
 void TProgressBar::CreateHandle() {}
@@ -53,15 +50,15 @@ constexpr int kDialogFrameWidth = 6;
 constexpr int kDialogFrameHeight = 25;
 } // namespace
 
-TForm::TForm(TComponent* owner, std::string className)
-    : TControl(owner, nullptr), className_(std::move(className)) {
-    visible_ = false; // created hidden
-    GetState().forms[this] = headless::FormRecord{};
+TForm::BackendData* TForm::NewBackendData() {
+    return new BackendData;
 }
 
-TForm::~TForm() {
-    GetState().forms.erase(this);
+void TForm::BackendDeleter::operator()(BackendData* data) const {
+    delete data;
 }
+
+TForm::~TForm() = default;
 
 int TForm::FrameWidth() const {
     return borderStyle_ == TBorderStyle::bsDialog ? kDialogFrameWidth : 0;
@@ -79,22 +76,21 @@ void TForm::ApplyBounds() {}
 void TForm::CreateHandle() {}
 
 void TForm::FocusNow() {
-    ++GetState().forms[this].focusCount;
+    ++backend_->record.focusCount;
 }
 
 void TForm::ApplyVisible() {
-    auto& state = GetState();
-    auto& record = state.forms[this];
+    auto& record = backend_->record;
     if (visible_) {
         ++record.showCount;
         record.minimizedPending = false;
     } else {
-        record.lastHideMs = state.nowMs;
+        record.lastHideMs = GetState().nowMs;
     }
 }
 
 void TForm::ApplyMinimizedPending() {
-    GetState().forms[this].minimizedPending = true;
+    backend_->record.minimizedPending = true;
 }
 
 int TForm::MeasureTextHeight() const {

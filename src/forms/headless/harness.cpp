@@ -286,10 +286,7 @@ int Harness::TicksDuringBoxes() const {
 }
 
 const FormRecord& Harness::Record(const TForm& form) const {
-    static const FormRecord none{};
-    const auto& forms = GetState().forms;
-    const auto it = forms.find(&form);
-    return it == forms.end() ? none : it->second;
+    return form.Backend()->record;
 }
 
 bool Harness::TimerArmed(const TTimer& timer) const {

@@ -26,7 +26,6 @@ struct State {
     BoxHandler boxHandler;
     std::vector<BoxRecord> boxes;
     std::vector<TickRecord> ticks;
-    std::map<const TForm*, FormRecord> forms;
     int boxDepth = 0;
     int initializeCount = 0;
     long long loopLimitMs = 60LL * 60 * 1000;
@@ -59,3 +58,12 @@ long long NextEventTime();
 void DispatchHandler(const std::function<void()>& handler);
 
 } // namespace forms::headless::detail
+
+namespace forms {
+
+// A form's own headless state: what the backend saw it do.
+struct TForm::BackendData {
+    headless::FormRecord record;
+};
+
+} // namespace forms

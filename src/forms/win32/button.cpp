@@ -7,12 +7,6 @@ namespace forms {
 
 using namespace win32;
 
-TButton::TButton(TForm* parent) : TControl(parent) {
-    // Placed on a form that is already on screen: it appears at once.
-    if (parent && parent->HandleAllocated())
-        HandleNeeded();
-}
-
 // A plain push button: neither the default nor the cancel button of its form. Clicks arrive as
 // BN_CLICKED at the form's window procedure.
 void TButton::CreateHandle() {

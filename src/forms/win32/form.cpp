@@ -3,9 +3,6 @@
 // first needed; until then every property is only stored, and making the window applies them.
 #include "forms/form.h"
 
-#include <map>
-#include <memory>
-
 #include "forms/application.h"
 #include "forms/button.h"
 #include "forms/win32/backend.h"
@@ -14,11 +11,9 @@ namespace forms {
 
 using namespace win32;
 
-namespace {
-
-// Backend state of one form, from its construction on; its window (once made) carries it in
-// GWLP_USERDATA.
-struct FormData {
+// The backend's state of one form, held by the form from its construction on; its window (once
+// made) carries it in GWLP_USERDATA.
+struct TForm::BackendData {
     TForm* form = nullptr;
     HFONT font = nullptr;
     HBRUSH brush = nullptr;
@@ -28,19 +23,12 @@ struct FormData {
     bool syncing = false;
 };
 
+namespace {
+
+using FormData = TForm::BackendData;
+
 FormData* DataOf(HWND window) {
     return window ? reinterpret_cast<FormData*>(GetWindowLongPtrW(window, GWLP_USERDATA)) : nullptr;
-}
-
-std::map<const TForm*, std::unique_ptr<FormData>>& AllFormData() {
-    static std::map<const TForm*, std::unique_ptr<FormData>> all;
-    return all;
-}
-
-FormData* DataOf(const TForm* form) {
-    auto& all = AllFormData();
-    const auto it = all.find(form);
-    return it == all.end() ? nullptr : it->second.get();
 }
 
 DWORD StyleFor(TBorderStyle border) {
@@ -224,7 +212,7 @@ constexpr UINT kQuietPos = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
 
 namespace win32 {
 HFONT FormFont(const TForm* form) {
-    FormData* data = DataOf(form);
+    FormData* data = form ? form->Backend() : nullptr;
     if (!data)
         return nullptr;
     if (!data->font)
@@ -233,18 +221,19 @@ HFONT FormFont(const TForm* form) {
 }
 } // namespace win32
 
-TForm::TForm(TComponent* owner, std::string className)
-    : TControl(owner, nullptr), className_(std::move(className)) {
-    visible_ = false; // made hidden, when first needed
-    auto data = std::make_unique<FormData>();
+TForm::BackendData* TForm::NewBackendData() {
+    auto* data = new BackendData;
     data->form = this;
-    AllFormData()[this] = std::move(data);
+    return data;
+}
+
+void TForm::BackendDeleter::operator()(BackendData* data) const {
+    FreeData(*data);
+    delete data;
 }
 
 void TForm::CreateHandle() {
-    FormData* data = DataOf(this);
-    if (!data)
-        return;
+    FormData* data = backend_.get();
     const std::wstring wideClass = Widen(className_);
     RegisterFormClass(wideClass);
     // Made with the stored caption, frame, stacking and bounds; hidden until shown.
@@ -270,12 +259,7 @@ TForm::~TForm() {
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         DestroyWindow(window);
     }
-    auto& all = AllFormData();
-    const auto it = all.find(this);
-    if (it != all.end()) {
-        FreeData(*it->second);
-        all.erase(it);
-    }
+    // The font and the brush go with backend_, after the window.
 }
 
 int TForm::FrameWidth() const {
@@ -318,9 +302,7 @@ void TForm::ColorChanged() {
 }
 
 void TForm::FontChanged() {
-    FormData* data = DataOf(this);
-    if (!data)
-        return;
+    FormData* data = backend_.get();
     // The font is made again when next needed; controls already on screen switch at once, and
     // only then is the old one released.
     HFONT old = data->font;

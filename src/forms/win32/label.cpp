@@ -7,12 +7,6 @@ namespace forms {
 
 using namespace win32;
 
-TLabel::TLabel(TForm* parent) : TControl(parent) {
-    // Placed on a form that is already on screen: it appears at once.
-    if (parent && parent->HandleAllocated())
-        HandleNeeded();
-}
-
 void TLabel::CreateHandle() {
     // One line only: the width is exactly the measured text's, and a word-wrapping static may
     // still break such a line (Wine cut the mail phase's status line after its 14th character)

@@ -57,12 +57,6 @@ LRESULT CALLBACK BarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 
 } // namespace
 
-TProgressBar::TProgressBar(TForm* parent) : TControl(parent) {
-    // Placed on a form that is already on screen: it appears at once.
-    if (parent && parent->HandleAllocated())
-        HandleNeeded();
-}
-
 void TProgressBar::CreateHandle() {
     HWND window = CreateChild(this, PROGRESS_CLASSW, "", 0);
     handle_ = window;
