@@ -15,8 +15,9 @@ int RunApplication() {
     } catch (const forms::Exception& e) {
         forms::Application->ShowException(e);
     } catch (...) {
-        // Unlike the message loop, which names a standard exception by its what(), the entry
-        // reports any foreign exception with an empty text: that is the report it always gives.
+        // Apart from the loop's report on purpose: the entry's report of a foreign exception is
+        // defined as an empty text, while the loop, whose report of one is ours to choose, names
+        // a standard exception by its what() so that the failing handler can be told.
         forms::Application->ShowException(forms::Exception(""));
     }
     return 0;
