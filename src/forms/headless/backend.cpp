@@ -149,7 +149,6 @@ int TApplication::MessageBox(std::string_view text, std::string_view caption, un
     record.atMs = state.nowMs;
     record.timerRunning = !state.timers.empty();
     record.mainFormVisible = mainForm_ && mainForm_->Visible();
-    record.depth = state.boxDepth + 1;
     state.boxes.push_back(record);
 
     // A program that re-enters itself from inside its own boxes would recurse without end;

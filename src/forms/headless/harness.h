@@ -19,7 +19,6 @@ struct BoxRecord {
     long long atMs = 0;        // virtual time when it came up
     bool timerRunning = false; // whether any timer was armed at that moment
     bool mainFormVisible = false;
-    int depth = 1; // 1 for a box shown from the loop, 2 for a box shown while another is up
 };
 
 // The answer to a box: the pressed button's code (0: the box failed) and how long the user
