@@ -10,15 +10,38 @@ target_link_libraries(germ_platform PUBLIC advapi32 kernel32)
 
 # Static runtime: the program needs no DLL beyond those that ship with Windows.
 set(GERM_STATIC_LINK -static -static-libgcc -static-libstdc++)
-set(GERM_HARDENING -Wl,--dynamicbase -Wl,--high-entropy-va -Wl,--nxcompat)
+# The flags Windows' own linker sets for a GUI program, terminal-server awareness included.
+set(GERM_HARDENING -Wl,--dynamicbase -Wl,--high-entropy-va -Wl,--nxcompat -Wl,--tsaware)
+# The same sources give the same bytes: no link time in the header.
+set(GERM_REPRODUCIBLE -Wl,--no-insert-timestamp)
+
+# Generated resources: the manifest and the version numbers from the project's version.
+set(GERM_RES_DIR ${CMAKE_BINARY_DIR}/res)
+set(GERM_VERSION_NUMBERS)
+foreach(part MAJOR MINOR PATCH TWEAK)
+    if("${PROJECT_VERSION_${part}}" STREQUAL "")
+        list(APPEND GERM_VERSION_NUMBERS 0)
+    else()
+        list(APPEND GERM_VERSION_NUMBERS ${PROJECT_VERSION_${part}})
+    endif()
+endforeach()
+list(JOIN GERM_VERSION_NUMBERS "." GERM_VERSION_QUAD)
+list(JOIN GERM_VERSION_NUMBERS "," GERM_VERSION_COMMAS)
+configure_file(${CMAKE_SOURCE_DIR}/src/app/win32/germcatcher.manifest.in
+    ${GERM_RES_DIR}/germcatcher.manifest @ONLY)
+file(CONFIGURE OUTPUT ${GERM_RES_DIR}/germcatcher_version.h CONTENT
+    "#define GERM_VERSION_NUMBERS @GERM_VERSION_COMMAS@\n#define GERM_VERSION_TEXT \"@GERM_VERSION_QUAD@\"\n"
+    @ONLY)
 
 add_executable(Germcatcher WIN32
     ${CMAKE_SOURCE_DIR}/src/app/win32/main.cpp
     ${CMAKE_SOURCE_DIR}/src/app/win32/germcatcher.rc)
 target_link_libraries(Germcatcher PRIVATE germ_core)
-target_link_options(Germcatcher PRIVATE -municode -s ${GERM_STATIC_LINK} ${GERM_HARDENING})
+target_link_options(Germcatcher PRIVATE -municode -s ${GERM_STATIC_LINK} ${GERM_HARDENING}
+    ${GERM_REPRODUCIBLE})
 set_source_files_properties(${CMAKE_SOURCE_DIR}/src/app/win32/germcatcher.rc PROPERTIES
-    OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/src/app/win32/germcatcher.manifest)
+    INCLUDE_DIRECTORIES ${GERM_RES_DIR}
+    OBJECT_DEPENDS "${GERM_RES_DIR}/germcatcher.manifest;${GERM_RES_DIR}/germcatcher_version.h")
 
 # The benchmark's baseline: only the question box, built with the program's own compile
 # definitions and link options (taken from the program's targets, so it follows them) and its
@@ -29,7 +52,7 @@ target_compile_definitions(baseline PRIVATE
     $<TARGET_PROPERTY:germ_platform,INTERFACE_COMPILE_DEFINITIONS>)
 target_link_options(baseline PRIVATE $<TARGET_PROPERTY:Germcatcher,LINK_OPTIONS>)
 set_source_files_properties(${CMAKE_SOURCE_DIR}/bench/baseline/baseline.rc PROPERTIES
-    OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/src/app/win32/germcatcher.manifest)
+    INCLUDE_DIRECTORIES ${GERM_RES_DIR} OBJECT_DEPENDS ${GERM_RES_DIR}/germcatcher.manifest)
 
 # Probe: a console program that reads other processes' windows and drives them for the tests.
 file(GLOB probe_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/probe/*.cpp)

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Checks the hardening of a Windows executable by reading its PE headers.
 
-Fails (exit 1) unless the image has ASLR with high-entropy addresses, DEP, no section that is
-both writable and executable, a manifest asking for no elevation, and imports only from Windows'
-KnownDLLs. Prints one line per check and a closing 'N passed, N failed' line.
+Fails (exit 1) unless the image has ASLR with high-entropy addresses, DEP, the terminal-server
+awareness that Windows' own linker gives a GUI program, no section that is both writable and
+executable, a manifest asking for no elevation, and imports only from Windows' KnownDLLs. Prints
+one line per check and a closing 'N passed, N failed' line.
 """
 import re
 import struct
@@ -20,7 +21,7 @@ KNOWN_DLLS = {
     "ntdll.dll", "ole32.dll", "oleaut32.dll", "psapi.dll", "rpcrt4.dll", "sechost.dll",
     "setupapi.dll", "shell32.dll", "shlwapi.dll", "user32.dll", "wldap32.dll", "ws2_32.dll",
 }
-DYNAMIC_BASE, HIGH_ENTROPY_VA, NX_COMPAT = 0x0040, 0x0020, 0x0100
+DYNAMIC_BASE, HIGH_ENTROPY_VA, NX_COMPAT, TERMINAL_SERVER_AWARE = 0x0040, 0x0020, 0x0100, 0x8000
 SCN_EXECUTE, SCN_WRITE = 0x20000000, 0x80000000
 
 
@@ -84,6 +85,7 @@ def main(path):
     checks.append(("ASLR (dynamic base)", dc & DYNAMIC_BASE, f"DllCharacteristics {dc:#06x}"))
     checks.append(("high-entropy addresses", dc & HIGH_ENTROPY_VA, f"DllCharacteristics {dc:#06x}"))
     checks.append(("DEP (NX compatible)", dc & NX_COMPAT, f"DllCharacteristics {dc:#06x}"))
+    checks.append(("terminal-server aware", dc & TERMINAL_SERVER_AWARE, f"DllCharacteristics {dc:#06x}"))
     wx = [s[0] for s in pe.sections if s[4] & SCN_EXECUTE and s[4] & SCN_WRITE]
     checks.append(("no writable and executable section", not wx, ", ".join(wx) or "none"))
     manifests = pe.manifests()

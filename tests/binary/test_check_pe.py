@@ -37,19 +37,24 @@ class CheckPe(unittest.TestCase):
                            capture_output=True, text=True)
         return r.returncode, r.stdout
 
+    HARDENED = "-Wl,--dynamicbase,--high-entropy-va,--nxcompat,--tsaware"
+
     def test_hardened_image_passes(self):
-        rc, out = self.check(self.build(flags=["-Wl,--dynamicbase,--high-entropy-va,--nxcompat"]))
+        rc, out = self.check(self.build(flags=[self.HARDENED]))
         self.assertEqual(rc, 0, out)
 
     def test_each_lost_protection_fails(self):
+        # Each image lacks one protection, and the checker must name that one.
         cases = {
-            "ASLR (dynamic base)": dict(flags=["-Wl,--disable-dynamicbase"]),
-            "high-entropy addresses": dict(flags=["-Wl,--disable-high-entropy-va"]),
-            "DEP (NX compatible)": dict(flags=["-Wl,--disable-nxcompat"]),
-            "manifest asks for no elevation": dict(level="requireAdministrator"),
+            "ASLR (dynamic base)": dict(flags=[self.HARDENED, "-Wl,--disable-dynamicbase"]),
+            "high-entropy addresses": dict(flags=[self.HARDENED, "-Wl,--disable-high-entropy-va"]),
+            "DEP (NX compatible)": dict(flags=[self.HARDENED, "-Wl,--disable-nxcompat"]),
+            "terminal-server aware": dict(flags=["-Wl,--dynamicbase,--high-entropy-va,--nxcompat"]),
+            "manifest asks for no elevation": dict(level="requireAdministrator",
+                                                   flags=[self.HARDENED]),
             # Not a KnownDLL: a copy beside the program would be loaded in its place.
             "imports only Windows KnownDLLs": dict(
-                flags=["-Wl,-u,InitCommonControls", "-lcomctl32"]),
+                flags=[self.HARDENED, "-Wl,-u,InitCommonControls", "-lcomctl32"]),
         }
         for check, kw in cases.items():
             with self.subTest(check):
