@@ -4,7 +4,7 @@ MAKEFLAGS += --no-print-directory
 WIN := build/windows
 RUN_PREFIX := $(CURDIR)/build/wine-prefix
 
-.PHONY: setup build build-windows build-host build-asan run test bench demo fuzz format clean
+.PHONY: setup build build-windows build-host build-asan run test dist bench demo fuzz format clean
 
 setup:
 	@tools/setup.sh
@@ -31,6 +31,13 @@ run: build-windows
 test: build build-asan
 	@ctest --preset asan -L unit -j $(JOBS) --output-on-failure --progress
 	@ctest --preset host -j $(JOBS) --output-on-failure
+
+# The release zip and its checksums in build/dist. Signing is optional: make dist
+# SIGN_PFX=cert.pfx SIGN_PASSWORD_FILE=pass.txt [SIGN_TIMESTAMP_URL=...]; the password is read
+# from its file by the signing tool and is never printed.
+export SIGN_PFX SIGN_PASSWORD_FILE SIGN_TIMESTAMP_URL
+dist: build-windows
+	@tools/dist.py $(WIN) build/dist
 
 bench: build
 	@bench/run.sh

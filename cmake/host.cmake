@@ -62,6 +62,13 @@ if(NOT GERM_SANITIZE)
     set_tests_properties(binary_hardening_checker PROPERTIES LABELS binary)
     set_tests_properties(binary_hardening PROPERTIES LABELS "binary;harmless")
 
+    # The release: a second build of the sources in another folder gives the same program and
+    # the same zip, and the project's version reaches every place a user reads one.
+    add_test(NAME release_reproducible COMMAND python3
+        ${CMAKE_SOURCE_DIR}/tests/release/test_reproducible.py)
+    set_tests_properties(release_reproducible PROPERTIES LABELS release TIMEOUT 1200
+        ENVIRONMENT "GERM_WINDOWS_BUILD=${GERM_WINDOWS_BUILD_DIR}")
+
     # The benchmark's own arithmetic (make bench): time lines and /proc readings to figures.
     add_test(NAME bench_analysis COMMAND python3 ${CMAKE_SOURCE_DIR}/bench/test_bench.py)
     set_tests_properties(bench_analysis PROPERTIES LABELS bench)

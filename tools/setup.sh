@@ -7,8 +7,9 @@ packages=(
     cmake make g++ clang libclang-rt-14-dev clang-format libgtest-dev googletest python3 e2fsprogs
     strace
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-    wine wine64 xvfb xdotool x11-utils imagemagick
+    wine wine64 xvfb xdotool x11-utils imagemagick fonts-wine
     locales fonts-ipafont-gothic fonts-ipafont-mincho
+    librsvg2-bin pngquant icoutils osslsigncode openssl
 )
 locales_wanted=(ja_JP.UTF-8 en_US.UTF-8 de_DE.UTF-8 ko_KR.UTF-8)
 

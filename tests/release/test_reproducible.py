@@ -1,0 +1,102 @@
+#!/usr/bin/env python3
+"""The release is what the sources say: a second build of the same sources, in another folder
+and later, gives the same program and the same release zip byte for byte; and the project's
+version alone names the version everywhere a user sees one.
+
+Builds the Windows program again from a copy of the sources (about a minute), so it runs with
+the other tests only after the Windows preset has been built (GERM_WINDOWS_BUILD names it).
+"""
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+import zipfile
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[2]
+BUILD = Path(os.environ.get("GERM_WINDOWS_BUILD", ROOT / "build" / "windows"))
+DIST = ROOT / "tools" / "dist.py"
+LEFT_OUT = {"build", ".git", ".cache", "__pycache__", "compile_commands.json"}
+
+
+def run(*args, cwd=None, env=None):
+    r = subprocess.run([str(a) for a in args], cwd=cwd, env=env, stdin=subprocess.DEVNULL,
+                       capture_output=True, text=True)
+    if r.returncode != 0:
+        raise AssertionError(f"{' '.join(map(str, args))} failed:\n{r.stdout}{r.stderr}")
+    return r.stdout
+
+
+def build_windows_program(src):
+    # One job: the end-to-end tests running beside this one keep a core.
+    run("cmake", "--preset", "windows", cwd=src)
+    run("cmake", "--build", "--preset", "windows", "--target", "Germcatcher", "-j", "1", cwd=src)
+    return src / "build" / "windows"
+
+
+def file_version(exe):
+    """The four numbers of the executable's fixed version information."""
+    data = exe.read_bytes()
+    at = data.index(struct.pack("<I", 0xFEEF04BD))  # VS_FIXEDFILEINFO's signature
+    ms, ls = struct.unpack_from("<II", data, at + 8)
+    return ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF
+
+
+def first_difference(a, b):
+    at = next((i for i, (x, y) in enumerate(zip(a, b)) if x != y), min(len(a), len(b)))
+    return f"sizes {len(a)} and {len(b)}, first difference at byte {at:#x}"
+
+
+class Reproducible(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        if not (BUILD / "Germcatcher.exe").exists():
+            raise RuntimeError(f"{BUILD / 'Germcatcher.exe'} is missing: build the windows preset")
+
+    def dist(self, tree, build, out, env=None):
+        run(sys.executable, tree / "tools" / "dist.py", build, out, env=env)
+        return next(out.glob("*.zip"))
+
+    def test_second_build_elsewhere_and_later_is_byte_identical(self):
+        tmp = Path(self.enterContext(tempfile.TemporaryDirectory(prefix="germ-repro-")))
+        zip_here = self.dist(ROOT, BUILD, tmp / "dist-here")
+
+        copy = tmp / "another" / "checkout"
+        shutil.copytree(ROOT, copy, ignore=lambda d, names: LEFT_OUT & set(names))
+        # The copy has no history: give it the time the first packing took from the last commit.
+        commit_time = subprocess.run(["git", "-C", ROOT, "log", "-1", "--format=%ct"],
+                                     capture_output=True, text=True).stdout.strip()
+        env = dict(os.environ, SOURCE_DATE_EPOCH=os.environ.get("SOURCE_DATE_EPOCH", commit_time))
+        build = build_windows_program(copy)
+
+        a, b = (BUILD / "Germcatcher.exe").read_bytes(), (build / "Germcatcher.exe").read_bytes()
+        self.assertTrue(a == b, f"Germcatcher.exe: {first_difference(a, b)}")
+        zip_there = self.dist(copy, build, tmp / "dist-there", env)
+        self.assertEqual(zip_here.name, zip_there.name)
+        a, b = zip_here.read_bytes(), zip_there.read_bytes()
+        self.assertTrue(a == b, f"{zip_here.name}: {first_difference(a, b)}")
+
+        # One version, in one place: change it and every place a user reads it follows.
+        cmake_lists = copy / "CMakeLists.txt"
+        text, count = re.subn(r"(project\(Germcatcher VERSION )[\d.]+", r"\g<1>7.8.9",
+                              cmake_lists.read_text())
+        self.assertEqual(count, 1, "the project's version is set once")
+        cmake_lists.write_text(text)
+        exe = build_windows_program(copy) / "Germcatcher.exe"
+        self.assertEqual(file_version(exe), (7, 8, 9, 0))
+        strings = exe.read_bytes()
+        self.assertIn("7.8.9.0".encode("utf-16-le"), strings, "the version's text")
+        self.assertIn(b'name="Germcatcher" version="7.8.9.0"', strings, "the manifest's identity")
+        release = self.dist(copy, build, tmp / "dist-7.8.9", env)
+        self.assertEqual(release.name, "Germcatcher-7.8.9-windows-x64.zip")
+        with zipfile.ZipFile(release) as z:
+            for guide in ("README-en.txt", "README-ja.txt"):
+                self.assertIn("Germcatcher 7.8.9", z.read(guide).decode("utf-8-sig"), guide)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
