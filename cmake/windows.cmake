@@ -15,7 +15,9 @@ set(GERM_HARDENING -Wl,--dynamicbase -Wl,--high-entropy-va -Wl,--nxcompat -Wl,--
 # The same sources give the same bytes: no link time in the header.
 set(GERM_REPRODUCIBLE -Wl,--no-insert-timestamp)
 
-# Generated resources: the manifest and the version numbers from the project's version.
+# Generated resources: the manifest and the version numbers from the project's version, and the
+# icon rendered from its drawing at the sizes Windows asks for (48 and 256 stored as PNG, which
+# Windows 7 and later read, to keep the executable small).
 set(GERM_RES_DIR ${CMAKE_BINARY_DIR}/res)
 set(GERM_VERSION_NUMBERS)
 foreach(part MAJOR MINOR PATCH TWEAK)
@@ -33,15 +35,41 @@ file(CONFIGURE OUTPUT ${GERM_RES_DIR}/germcatcher_version.h CONTENT
     "#define GERM_VERSION_NUMBERS @GERM_VERSION_COMMAS@\n#define GERM_VERSION_TEXT \"@GERM_VERSION_QUAD@\"\n"
     @ONLY)
 
+find_program(GERM_RSVG_CONVERT rsvg-convert REQUIRED)
+find_program(GERM_PNGQUANT pngquant REQUIRED)
+find_program(GERM_ICOTOOL icotool REQUIRED)
+set(icon_svg ${CMAKE_SOURCE_DIR}/src/app/win32/germcatcher.svg)
+set(icon_commands)
+set(icon_images)
+foreach(size 16 24 32 48 256)
+    list(APPEND icon_commands COMMAND ${GERM_RSVG_CONVERT} -w ${size} -h ${size} ${icon_svg}
+        -o icon-${size}.png)
+    if(size LESS 48)
+        list(APPEND icon_images icon-${size}.png)
+    else()
+        list(APPEND icon_commands COMMAND ${GERM_PNGQUANT} --force --strip --speed 1
+            --output icon-${size}-q.png 64 icon-${size}.png)
+        list(APPEND icon_images --raw=icon-${size}-q.png)
+    endif()
+endforeach()
+add_custom_command(OUTPUT ${GERM_RES_DIR}/germcatcher.ico
+    ${icon_commands}
+    COMMAND ${GERM_ICOTOOL} -c -o germcatcher.ico ${icon_images}
+    WORKING_DIRECTORY ${GERM_RES_DIR}
+    DEPENDS ${icon_svg}
+    COMMENT "Rendering the icon"
+    VERBATIM)
+
 add_executable(Germcatcher WIN32
     ${CMAKE_SOURCE_DIR}/src/app/win32/main.cpp
-    ${CMAKE_SOURCE_DIR}/src/app/win32/germcatcher.rc)
+    ${CMAKE_SOURCE_DIR}/src/app/win32/germcatcher.rc
+    ${GERM_RES_DIR}/germcatcher.ico)
 target_link_libraries(Germcatcher PRIVATE germ_core)
 target_link_options(Germcatcher PRIVATE -municode -s ${GERM_STATIC_LINK} ${GERM_HARDENING}
     ${GERM_REPRODUCIBLE})
 set_source_files_properties(${CMAKE_SOURCE_DIR}/src/app/win32/germcatcher.rc PROPERTIES
     INCLUDE_DIRECTORIES ${GERM_RES_DIR}
-    OBJECT_DEPENDS "${GERM_RES_DIR}/germcatcher.manifest;${GERM_RES_DIR}/germcatcher_version.h")
+    OBJECT_DEPENDS "${GERM_RES_DIR}/germcatcher.manifest;${GERM_RES_DIR}/germcatcher.ico;${GERM_RES_DIR}/germcatcher_version.h")
 
 # The benchmark's baseline: only the question box, built with the program's own compile
 # definitions and link options (taken from the program's targets, so it follows them) and its

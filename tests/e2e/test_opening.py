@@ -35,6 +35,23 @@ class Opening(h.GermTestCase):
         label = at(h.label_of(dlg))
         self.assertEqual((label[0], label[1], label[3]), (8, 16, 16))
 
+    def assert_own_icon_in_title_bar(self, dlg):
+        """The germ's green, which neither the frame nor a stock icon has, at the left of the
+        title bar."""
+        left, top, _, _ = dlg["rect"]
+        ox, oy = dlg["client_origin"]
+
+        def green_pixels():
+            shot = h.Shot()
+            return sum(
+                1
+                for y in range(top, oy)
+                for x in range(left, ox + 28)
+                if (lambda r, g, b: g > 150 and r < g - 40 and b < 110)(*shot.pixel(x, y))
+            )
+
+        h.wait_for(lambda: green_pixels() >= 20, 15, "the program's icon in the title bar", 0.5)
+
     def assert_first_phase_timeline(self, watch, question, status, maximum):
         """The dialog was never visible before the answer, nor without its phase loaded."""
         events = watch.snapshot()
@@ -86,6 +103,7 @@ class Opening(h.GermTestCase):
         dlg = prog.wait_dialog(lambda w: h.label_of(w)["text"] == h.ERASING)
         after = datetime.datetime.now()
         self.assert_dialog_layout(dlg)
+        self.assert_own_icon_in_title_bar(dlg)
         self.assert_log(sb, ["start", "yes"], before, after)
         self.assert_bar_advances(prog, "erase phase")
         self.assert_first_phase_timeline(watch, box, h.ERASING, 50)

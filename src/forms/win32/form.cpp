@@ -187,6 +187,12 @@ LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+HICON ProgramIcon(int widthMetric, int heightMetric) {
+    return static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                         GetSystemMetrics(widthMetric),
+                                         GetSystemMetrics(heightMetric), LR_SHARED));
+}
+
 void RegisterFormClass(const std::wstring& name) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
@@ -197,7 +203,10 @@ void RegisterFormClass(const std::wstring& name) {
     wc.style = CS_HREDRAW | CS_VREDRAW;
     wc.lpfnWndProc = FormWindowProc;
     wc.hInstance = Instance();
-    wc.hIcon = LoadIconW(Instance(), MAKEINTRESOURCEW(1));
+    // The program's icon (the lowest id), large for Alt+Tab and the taskbar, small for the title
+    // bar, each at the size the system draws it rather than scaled from the other.
+    wc.hIcon = ProgramIcon(SM_CXICON, SM_CYICON);
+    wc.hIconSm = ProgramIcon(SM_CXSMICON, SM_CYSMICON);
     if (!wc.hIcon)
         wc.hIcon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512)); // IDI_APPLICATION
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
@@ -243,6 +252,10 @@ void TForm::CreateHandle() {
     if (!window)
         ThrowCreateError(className_);
     SetBrush(*data, color_);
+    // Windows leaves the class's icon out of the title bar of a window with a dialog frame
+    // unless the window is given the icon itself.
+    SendMessageW(window, WM_SETICON, ICON_SMALL, GetClassLongPtrW(window, GCLP_HICONSM));
+    SendMessageW(window, WM_SETICON, ICON_BIG, GetClassLongPtrW(window, GCLP_HICON));
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(data));
     handle_ = window;
     // The controls' windows take their stored bounds, visibility, texts and values and the

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The release is what the sources say: a second build of the same sources, in another folder
-and later, gives the same program and the same release zip byte for byte; and the project's
-version alone names the version everywhere a user sees one.
+and later, gives the same program and the same release zip byte for byte; the project's version
+alone names the version everywhere a user sees one; the program carries its own icon.
 
 Builds the Windows program again from a copy of the sources (about a minute), so it runs with
 the other tests only after the Windows preset has been built (GERM_WINDOWS_BUILD names it).
@@ -51,7 +51,7 @@ def first_difference(a, b):
     return f"sizes {len(a)} and {len(b)}, first difference at byte {at:#x}"
 
 
-class Reproducible(unittest.TestCase):
+class Release(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         if not (BUILD / "Germcatcher.exe").exists():
@@ -96,6 +96,14 @@ class Reproducible(unittest.TestCase):
         with zipfile.ZipFile(release) as z:
             for guide in ("README-en.txt", "README-ja.txt"):
                 self.assertIn("Germcatcher 7.8.9", z.read(guide).decode("utf-8-sig"), guide)
+
+    def test_program_icon_comes_at_every_size_windows_draws(self):
+        with tempfile.TemporaryDirectory(prefix="germ-icon-") as tmp:
+            ico = Path(tmp) / "program.ico"
+            run("wrestool", "-x", "--type=group_icon", "--name=1", "-o", ico,
+                BUILD / "Germcatcher.exe")
+            sizes = re.findall(r"--width=(\d+) --height=\1 ", run("icotool", "-l", ico))
+        self.assertEqual(sorted(map(int, sizes)), [16, 24, 32, 48, 256])
 
 
 if __name__ == "__main__":
