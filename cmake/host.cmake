@@ -69,6 +69,12 @@ if(NOT GERM_SANITIZE)
     set_tests_properties(release_build PROPERTIES LABELS release TIMEOUT 1200
         ENVIRONMENT "GERM_WINDOWS_BUILD=${GERM_WINDOWS_BUILD_DIR}")
 
+    # A release signed with a throw-away certificate verifies, stays hardened and still opens.
+    add_test(NAME release_signing COMMAND ${wine_env} exec python3
+        ${CMAKE_SOURCE_DIR}/tests/release/test_signing.py)
+    set_tests_properties(release_signing PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK display
+        LABELS release TIMEOUT 600 ENVIRONMENT "GERM_WINDOWS_BUILD=${GERM_WINDOWS_BUILD_DIR}")
+
     # The benchmark's own arithmetic (make bench): time lines and /proc readings to figures.
     add_test(NAME bench_analysis COMMAND python3 ${CMAKE_SOURCE_DIR}/bench/test_bench.py)
     set_tests_properties(bench_analysis PROPERTIES LABELS bench)

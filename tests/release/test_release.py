@@ -58,7 +58,8 @@ class Release(unittest.TestCase):
             raise RuntimeError(f"{BUILD / 'Germcatcher.exe'} is missing: build the windows preset")
 
     def dist(self, tree, build, out, env=None):
-        run(sys.executable, tree / "tools" / "dist.py", build, out, env=env)
+        said = run(sys.executable, tree / "tools" / "dist.py", build, out, env=env)
+        self.assertIn("UNSIGNED release", said, "an unsigned release says so")
         return next(out.glob("*.zip"))
 
     def test_second_build_elsewhere_and_later_is_byte_identical(self):
