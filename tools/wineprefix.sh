@@ -7,7 +7,19 @@ set -euo pipefail
 prefix=$1
 mode=${2:-}
 stamp="$prefix/.germ-ready$mode"
-[ -f "$stamp" ] && exit 0
+
+# Wine draws the caption buttons' glyphs with its own Marlett font (from fonts-wine), which this
+# Wine finds only in the prefix's Fonts folder; without it the close box shows an "r".
+wine_fonts() {
+    local dir="$prefix/drive_c/windows/Fonts"
+    if [ -d "$dir" ] && [ ! -f "$dir/marlett.ttf" ] && [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+        cp /usr/share/wine/fonts/marlett.ttf "$dir/"
+    fi
+}
+if [ -f "$stamp" ]; then
+    wine_fonts
+    exit 0
+fi
 
 export WINEPREFIX="$prefix" WINEDEBUG=-all LANG=ja_JP.UTF-8 WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$prefix"
@@ -27,4 +39,5 @@ if [ "$mode" = "--unmanaged" ]; then
     reg 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N
 fi
 wineserver -w
+wine_fonts
 touch "$stamp"
