@@ -125,6 +125,10 @@ def main(build, out):
         fail(f"{exe} is missing: build the windows preset first")
     zip_name = f"Germcatcher-{version}-windows-x64.zip"
     when = source_time()
+    # A failed run leaves no earlier release behind to be taken for its result.
+    out.mkdir(parents=True, exist_ok=True)
+    for old in [*out.glob("Germcatcher-*-windows-x64.zip"), out / "SHA256SUMS"]:
+        old.unlink(missing_ok=True)
 
     with tempfile.TemporaryDirectory(prefix="germ-dist-") as tmp:
         work = Path(tmp)
@@ -138,9 +142,6 @@ def main(build, out):
         data = program.read_bytes()
 
     entries = [(EXE, data)] + [(g, guide(g, version, zip_name, signed)) for g in GUIDES]
-    out.mkdir(parents=True, exist_ok=True)
-    for old in out.glob("Germcatcher-*-windows-x64.zip"):
-        old.unlink()
     write_zip(out / zip_name, entries, when)
     sums = "".join(f"{hashlib.sha256(b).hexdigest()}  {n}\n"
                    for n, b in ((zip_name, (out / zip_name).read_bytes()), (EXE, data)))
