@@ -10,6 +10,7 @@
 //   probe screen                                 screen size and foreground window
 //   probe kill PID                               end a process left running by a failed test
 //   probe closebox HWND                          screen point of the title bar's close box
+//   probe focus HWND                             keyboard focus and active window of its thread
 //   probe msgbox TEXT FLAGS                      a box of the probe's own, for the harness's tests
 //   probe startup PATH [--ms 2] [--timeout 30]   ms from CreateProcess to its first visible box,
 //                                                then ends that process
@@ -586,6 +587,19 @@ int CloseBox(HWND h) {
     return 0;
 }
 
+// The keyboard focus of another process's thread, read from the system's input state, so the
+// target is not asked anything and may be busy.
+int Focus(HWND h) {
+    const DWORD thread = GetWindowThreadProcessId(h, nullptr);
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!thread || !GetGUIThreadInfo(thread, &info))
+        return Fail("GetGUIThreadInfo failed");
+    Emit("{\"focus\":" + Num(reinterpret_cast<INT_PTR>(info.hwndFocus)) +
+         ",\"active\":" + Num(reinterpret_cast<INT_PTR>(info.hwndActive)) + "}");
+    return 0;
+}
+
 int MsgBox(int argc, wchar_t** argv) {
     if (argc < 4)
         return Fail("usage: msgbox TEXT FLAGS");
@@ -706,6 +720,8 @@ int wmain(int argc, wchar_t** argv) {
         return Kill(argv[2]);
     if (cmd == L"closebox" && argc >= 3)
         return CloseBox(ParseHwnd(argv[2]));
+    if (cmd == L"focus" && argc >= 3)
+        return Focus(ParseHwnd(argv[2]));
     if (cmd == L"msgbox")
         return MsgBox(argc, argv);
     if (cmd == L"startup")
