@@ -12,6 +12,7 @@ public:
     explicit TButton(TForm* parent); // the window is made when first needed
     const std::string& Caption() const { return caption_; }
     void SetCaption(std::string caption);
+    bool TabStop() const override { return true; }
 
     TNotifyEvent OnClick;
     // Raised by the backend when the button is pressed.

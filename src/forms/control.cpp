@@ -38,6 +38,14 @@ void TControl::SetBounds(int left, int top, int width, int height) {
     BoundsChanged();
 }
 
+void TControl::SetTabOrder(int order) {
+    if (order == tabOrder_)
+        return;
+    tabOrder_ = order;
+    if (parent_)
+        parent_->TabOrderChanged();
+}
+
 void TControl::SetVisible(bool visible) {
     if (visible == visible_)
         return;

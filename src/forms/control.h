@@ -33,8 +33,12 @@ public:
     void Show() { SetVisible(true); }
     void Hide() { SetVisible(false); }
 
+    // Position among the form's controls when the keyboard moves between them (-1: after every
+    // ordered one, in placement order).
     int TabOrder() const { return tabOrder_; }
-    void SetTabOrder(int order) { tabOrder_ = order; }
+    void SetTabOrder(int order);
+    // Whether the keyboard stops at the control (Tab, and a form being given the focus).
+    virtual bool TabStop() const { return false; }
 
     // Backend handle: the HWND on Win32, null headless. Windows are made when first needed
     // (asked for here, or when the form is shown or focused), not when the object is built, so

@@ -1,5 +1,8 @@
 #include "forms/form.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "forms/application.h"
 #include "forms/screen.h"
 
@@ -64,6 +67,24 @@ void TForm::SetWindowState(TWindowState state) {
 
 void TForm::SetFocus() {
     FocusNow();
+}
+
+std::vector<TControl*> TForm::TabOrdered() const {
+    std::vector<TControl*> ordered = controls_;
+    std::stable_sort(ordered.begin(), ordered.end(), [](const TControl* a, const TControl* b) {
+        const auto key = [](const TControl* c) {
+            return c->TabOrder() < 0 ? INT_MAX : c->TabOrder();
+        };
+        return key(a) < key(b);
+    });
+    return ordered;
+}
+
+TControl* TForm::FirstTabStop() const {
+    for (TControl* control : TabOrdered())
+        if (control->Visible() && control->TabStop())
+            return control;
+    return nullptr;
 }
 
 bool TForm::CloseQuery() {

@@ -60,7 +60,12 @@ public:
 
     // Showing raises OnShow every time the window becomes visible, before it appears; the first
     // show centres a poScreenCenter form. Hiding makes it invisible without closing.
-    void SetFocus(); // gives the window the keyboard focus
+    // Gives the window the keyboard focus, which goes on to its first control in tab order
+    // that takes it (a visible tab stop), or stays on the window when there is none.
+    void SetFocus();
+    // The controls in tab order, and the one a focus given to the form lands on (null: none).
+    std::vector<TControl*> TabOrdered() const;
+    TControl* FirstTabStop() const;
 
     // Asks OnCloseQuery; when the close is allowed the form is hidden and, for the main form, the
     // application terminates. Returns whether the form closed.
@@ -109,6 +114,7 @@ private:
     void FontChanged();
     void WindowStateChanged();
     void FocusNow();
+    void TabOrderChanged();       // the windows follow the tab order
     void ApplyBounds();           // moves and sizes the window to the stored bounds
     void ApplyVisible();          // shows (in WindowState()) or hides the window
     void ApplyMinimizedPending(); // shows the window minimised without activating it

@@ -85,6 +85,32 @@ class Guard(h.GermTestCase):
         self.assertEqual(prog.dialog()["text"], h.CAPTION)
         self.assert_log(sb, ["start", "yes"], before, datetime.datetime.now())
 
+    def test_keyboard_reaches_only_the_cancel_button(self):
+        sb, prog, dlg, before = self.start_show(h.IDNO, h.SEARCHING)
+        button = h.child(dlg, "Button", h.CANCEL_CAPTION)["hwnd"]
+
+        def on_button(what):
+            h.wait_for(lambda: prog.focus() == button, 10, f"the focus on Cancel {what}")
+
+        on_button("when the dialog appears")
+        h.click(*h.centre(h.label_of(dlg)["rect"]))  # the display's keyboard to the dialog
+        on_button("after a click on the status line")
+        for key in ("space", "Return"):
+            h.xdo("key", key)
+            self.expect_paused_box(prog, h.CANCEL_TEXT, [h.IDOK])
+            on_button(f"after the box that {key} brought")
+            self.expect_show_goes_on(prog, key)
+
+        # The bar is no tab stop, so Tab and Shift+Tab keep the focus where it is; the button is
+        # not the dialog's cancel button, so Escape does nothing.
+        for key in ("Tab", "shift+Tab", "Escape"):
+            h.xdo("key", key)
+            time.sleep(0.5)
+            self.assertFalse([w for w in prog.visible() if h.is_box(w)], f"no box after {key}")
+            self.assertEqual(prog.focus(), button, f"the focus stays on Cancel after {key}")
+        self.expect_show_goes_on(prog, "Tab and Escape")
+        self.assert_log(sb, ["start", "no"], before, datetime.datetime.now())
+
     def test_unlock_gesture_offers_the_way_out(self):
         sb, prog, dlg, before = self.start_show(h.IDNO, h.SEARCHING)
 

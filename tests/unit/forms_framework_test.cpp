@@ -1,5 +1,5 @@
-// The form framework on the headless backend: timers, progress bar, error reports, and how the
-// loop treats exceptions from handlers.
+// The form framework on the headless backend: timers, progress bar, error reports, how the loop
+// treats exceptions from handlers, and where a form's keyboard focus lands.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -135,6 +135,27 @@ TEST(Form, ControlsDieWithTheirFormAndCloseAsksFirst) {
     EXPECT_FALSE(form->Visible());
     EXPECT_EQ(asked, 2);
     delete form; // its controls go with it
+}
+
+TEST(Form, FocusGoesToTheFirstVisibleTabStopInTabOrderElseToTheForm) {
+    Harness h;
+    forms::TForm form(nullptr, "TTest");
+    auto* second = new forms::TButton(&form);
+    auto* first = new forms::TButton(&form);
+    auto* bar = new forms::TProgressBar(&form);
+    new forms::TLabel(&form);
+    bar->SetTabOrder(0); // first in tab order, but takes no focus
+    first->SetTabOrder(1);
+    second->SetTabOrder(2);
+    form.Show();
+    form.SetFocus();
+    EXPECT_EQ(h.Focus(), first);
+    first->Hide();
+    form.SetFocus();
+    EXPECT_EQ(h.Focus(), second);
+    second->Hide();
+    form.SetFocus();
+    EXPECT_EQ(h.Focus(), &form);
 }
 
 } // namespace

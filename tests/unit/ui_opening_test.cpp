@@ -66,6 +66,7 @@ TEST_P(OpeningPaths, QuestionFirstThenBothEntriesThenTheFirstPhase) {
     EXPECT_EQ(PhaseCount, c.phaseCount);
     EXPECT_TRUE(Form1->Timer1->Enabled());
     EXPECT_EQ(h.Record(*Form1).focusCount, 1);
+    EXPECT_EQ(h.Focus(), Form1->btnCancel);
     const long long shownAt = h.NowMs();
     h.RunFor(kTick);
     ASSERT_EQ(h.TickCount(Form1->Timer1), 1);

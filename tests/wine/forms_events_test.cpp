@@ -1,5 +1,6 @@
 // Events of the form framework through the real message loop: mouse-up over the progress bar,
-// button clicks, timer ticks, close requests, session end and setting changes.
+// button clicks, the keyboard focus and dialog keys, timer ticks, close requests, session end and
+// setting changes.
 #include "forms_test_support.h"
 
 using namespace forms;
@@ -68,6 +69,55 @@ TEST_F(FormsEvents, ButtonClickReachesOnClickAndDialogKeysDoNot) {
     SendMessageW(Hwnd(form), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     EXPECT_EQ(clicks, 1);
     EXPECT_TRUE(IsWindowVisible(Hwnd(form)));
+}
+
+TEST_F(FormsEvents, FocusLandsOnTheFirstTabStopAndTheLoopGivesTheDialogKeys) {
+    TTestForm* form;
+    app->CreateForm(form);
+    form->SetClientSize(296, 128);
+    // Placed in another order than the tab order; the bar takes no focus.
+    auto* second = new TButton(form);
+    auto* first = new TButton(form);
+    auto* bar = new TProgressBar(form);
+    second->SetBounds(150, 96, 89, 25);
+    first->SetBounds(50, 96, 89, 25);
+    bar->SetBounds(8, 64, 281, 17);
+    bar->SetTabOrder(0);
+    first->SetTabOrder(1);
+    second->SetTabOrder(2);
+    std::vector<TObject*> clicks;
+    first->OnClick = second->OnClick = [&](TObject* sender) { clicks.push_back(sender); };
+
+    // Posted keys reach the loop as typed ones would; each step looks where the focus is.
+    std::vector<HWND> focus;
+    auto* step = new TTimer(form);
+    step->SetInterval(60);
+    step->SetOnTimer([&](TObject*) {
+        HWND now = GetFocus();
+        focus.push_back(now);
+        switch (focus.size()) {
+        case 1:
+            PostMessageW(now, WM_KEYDOWN, VK_TAB, 0);
+            break;
+        case 2:
+            PostMessageW(now, WM_KEYDOWN, VK_RETURN, 0);
+            PostMessageW(now, WM_KEYDOWN, VK_ESCAPE, 0);
+            break;
+        default:
+            form->Close();
+        }
+    });
+    RunLoop();
+
+    // The windows' z-order, which the dialog keys walk, is the tab order.
+    std::vector<HWND> zOrder;
+    for (HWND c = GetWindow(Hwnd(form), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        zOrder.push_back(c);
+    EXPECT_EQ(zOrder, (std::vector<HWND>{Hwnd(bar), Hwnd(first), Hwnd(second)}));
+    EXPECT_FALSE(GetWindowLongW(Hwnd(bar), GWL_STYLE) & WS_TABSTOP);
+    // Shown: on the first button; Tab: the next one; Enter pressed it; Escape did nothing.
+    EXPECT_EQ(focus, (std::vector<HWND>{Hwnd(first), Hwnd(second), Hwnd(second)}));
+    EXPECT_EQ(clicks, (std::vector<TObject*>{second}));
 }
 
 TEST_F(FormsEvents, TimerTicksArriveThroughTheLoopAndStopWhenDisabled) {

@@ -77,7 +77,11 @@ void TForm::CreateHandle() {}
 
 void TForm::FocusNow() {
     ++backend_->record.focusCount;
+    TControl* first = FirstTabStop();
+    GetState().focus = first ? first : static_cast<const TControl*>(this);
 }
+
+void TForm::TabOrderChanged() {}
 
 void TForm::ApplyVisible() {
     auto& record = backend_->record;

@@ -289,6 +289,10 @@ const FormRecord& Harness::Record(const TForm& form) const {
     return form.Backend()->record;
 }
 
+const TControl* Harness::Focus() const {
+    return GetState().focus;
+}
+
 bool Harness::TimerArmed(const TTimer& timer) const {
     return GetState().timers.count(&timer) > 0;
 }

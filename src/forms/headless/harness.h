@@ -105,6 +105,8 @@ public:
     // Ticks delivered while a message box was up.
     int TicksDuringBoxes() const;
     const FormRecord& Record(const TForm& form) const;
+    // The control or form that was last given the keyboard focus (null: none yet).
+    const TControl* Focus() const;
     bool TimerArmed(const TTimer& timer) const;
     int InitializeCount() const;
 

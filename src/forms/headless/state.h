@@ -27,6 +27,7 @@ struct State {
     std::vector<BoxRecord> boxes;
     std::vector<TickRecord> ticks;
     int boxDepth = 0;
+    const TControl* focus = nullptr; // the control (or form) holding the keyboard focus
     int initializeCount = 0;
     long long loopLimitMs = 60LL * 60 * 1000;
 

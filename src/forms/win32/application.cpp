@@ -100,6 +100,10 @@ void TApplication::RunLoop() {
         }
         if (result == -1)
             break;
+        // The active form takes the dialog keys: Tab and Shift+Tab move between its tab stops
+        // and Enter presses a focused button; Escape finds no cancel button and does nothing.
+        if (HWND active = GetActiveWindow(); IsFormWindow(active) && IsDialogMessageW(active, &msg))
+            continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

@@ -44,6 +44,9 @@ HWND CreateChild(TControl* control, const wchar_t* windowClass, const std::strin
                  DWORD style);
 TControl* ControlOf(HWND window);
 
+// Whether the window is a form's own (not a control's, a box's or the application's).
+bool IsFormWindow(HWND window);
+
 // The font the form's controls share, made on first use: measuring text needs it, not a window.
 HFONT FormFont(const TForm* form);
 

@@ -95,6 +95,30 @@ void HandleWindowPosChanged(HWND window, FormData& data) {
     data.syncing = false;
 }
 
+// Where a focus given to the form lands: its first control in tab order that takes the focus,
+// or the window itself when none can.
+HWND FocusTarget(const TForm& form, HWND window) {
+    TControl* first = form.FirstTabStop();
+    if (first && first->HandleAllocated()) {
+        HWND child = static_cast<HWND>(first->Handle());
+        if (IsWindowVisible(child) && IsWindowEnabled(child))
+            return child;
+    }
+    return window;
+}
+
+// The dialog keys walk the children in z-order, so it follows the tab order.
+void ArrangeTabOrder(const TForm& form) {
+    HWND after = HWND_TOP;
+    for (TControl* control : form.TabOrdered()) {
+        if (!control->HandleAllocated())
+            continue;
+        HWND child = static_cast<HWND>(control->Handle());
+        SetWindowPos(child, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        after = child;
+    }
+}
+
 void HandleSize(FormData& data, WPARAM kind) {
     TForm* form = data.form;
     if (form->ShowPending()) {
@@ -159,6 +183,20 @@ LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             HandleWindowPosChanged(window, *data);
         return result;
     }
+    case WM_SETFOCUS:
+        // Activation gives the window the focus; like a dialog it passes it on to a control.
+        if (HWND target = FocusTarget(*form, window); target != window) {
+            SetFocus(target);
+            return 0;
+        }
+        break;
+    case DM_GETDEFID: {
+        // There is no default button, but Enter presses a focused button, as in any dialog.
+        HWND focus = GetFocus();
+        if (focus && GetParent(focus) == window && dynamic_cast<TButton*>(ControlOf(focus)))
+            return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
+        return 0;
+    }
     case WM_ERASEBKGND: {
         RECT r;
         GetClientRect(window, &r);
@@ -220,6 +258,14 @@ constexpr UINT kQuietPos = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
 } // namespace
 
 namespace win32 {
+bool IsFormWindow(HWND window) {
+    // Controls keep their own pointer in GWLP_USERDATA: only a window of the forms' window
+    // procedure carries form data there.
+    return window &&
+           reinterpret_cast<WNDPROC>(GetWindowLongPtrW(window, GWLP_WNDPROC)) == FormWindowProc &&
+           DataOf(window);
+}
+
 HFONT FormFont(const TForm* form) {
     FormData* data = form ? form->Backend() : nullptr;
     if (!data)
@@ -262,6 +308,7 @@ void TForm::CreateHandle() {
     // form's font.
     for (TControl* control : controls_)
         control->HandleNeeded();
+    ArrangeTabOrder(*this);
 }
 
 TForm::~TForm() {
@@ -351,7 +398,12 @@ void TForm::FocusNow() {
     if (!window || !IsWindowVisible(window))
         return;
     SetForegroundWindow(window);
-    ::SetFocus(window);
+    ::SetFocus(FocusTarget(*this, window));
+}
+
+void TForm::TabOrderChanged() {
+    if (handle_)
+        ArrangeTabOrder(*this);
 }
 
 void TForm::ApplyBounds() {
