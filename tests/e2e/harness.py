@@ -381,9 +381,9 @@ class Program:
                 return w
         return None
 
-    def focus(self):
-        """The window holding the keyboard focus in the program's GUI thread (0: none)."""
-        return probe("focus", self.dialog()["hwnd"])[0]["focus"]
+    def focus(self, window):
+        """The window holding the keyboard focus in the GUI thread of `window` (0: none)."""
+        return probe("focus", window["hwnd"])[0]["focus"]
 
     def bar_position(self, timeout=10):
         # The probe leaves the position out when the program is too busy to answer at once
