@@ -99,7 +99,10 @@ if(NOT GERM_SANITIZE)
             list(APPEND labels harmless)
         endif()
         add_test(NAME e2e_${name} COMMAND ${wine_env} exec python3 ${t})
+        # Alone on the machine too: the show runs in real time, and a fuzzing run beside it
+        # can slow the test's own steps until the show ends under them.
         set_tests_properties(e2e_${name} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK display
-            LABELS "${labels}" TIMEOUT 900 ENVIRONMENT "GERM_WINDOWS_BUILD=${GERM_WINDOWS_BUILD_DIR}")
+            RUN_SERIAL TRUE LABELS "${labels}" TIMEOUT 900
+            ENVIRONMENT "GERM_WINDOWS_BUILD=${GERM_WINDOWS_BUILD_DIR}")
     endforeach()
 endif()
