@@ -1,4 +1,5 @@
-"""The close guard, the Cancel button and the unlock gesture, driven by real input."""
+"""The close guard, the Cancel button by mouse and keyboard, and the unlock gesture, driven by real
+input."""
 
 import datetime
 import subprocess
