@@ -2,9 +2,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "../unit/log_entry_bytes.h"
 #include "log/activity_log.h"
@@ -77,6 +80,13 @@ public:
 private:
     std::wstring path_;
 };
+
+// Entry `i` of the writer `writer` in the test of several appending programs; the lengths vary
+// so that an entry written over another leaves a torn one.
+std::string AppendEntry(const std::string& writer, int i) {
+    return writer + " entry " + std::to_string(i) + std::string(static_cast<size_t>(i % 7), '.') +
+           "\r\n";
+}
 
 } // namespace
 
@@ -195,6 +205,87 @@ TEST(PlatformWin32, AppendToFileAlongsideOtherHandles) {
     EXPECT_TRUE(platform::AppendToFile(file, "gh", false));
     ::CloseHandle(h);
     EXPECT_EQ(ReadAll(Widen(file)).substr(0, 7), "oldXYgh");
+}
+
+// Run by the test below inside copies of this program: once every copy is ready, appends its
+// numbered entries, of varying lengths, one call each.
+TEST(PlatformWin32Child, AppendEntries) {
+    const char* file = std::getenv("GERM_APPEND_FILE");
+    const char* gate = std::getenv("GERM_APPEND_GATE");
+    const char* writer = std::getenv("GERM_APPEND_WRITER");
+    if (!file || !gate || !writer)
+        GTEST_SKIP() << "only run as a child";
+    const HANDLE ready = ::OpenSemaphoreW(SEMAPHORE_MODIFY_STATE, FALSE, Widen(gate).c_str());
+    const HANDLE go = ::OpenEventW(SYNCHRONIZE, FALSE, Widen(std::string(gate) + "-go").c_str());
+    ASSERT_TRUE(ready && go);
+    ::ReleaseSemaphore(ready, 1, nullptr);
+    ::WaitForSingleObject(go, 60000);
+    for (int i = 0; i < 250; ++i)
+        platform::AppendToFile(file, AppendEntry(writer, i), false);
+    ::CloseHandle(go);
+    ::CloseHandle(ready);
+}
+
+// Several programs appending to one file at the same moment: no entry is lost or torn.
+TEST(PlatformWin32, AppendToFileFromSeveralProgramsAtOnceKeepsEveryEntry) {
+    constexpr int kWriters = 4;
+    TempDir dir;
+    const std::string file = dir.File(L"log.txt");
+    ASSERT_TRUE(platform::AppendToFile(file, "", true));
+    const std::wstring gate = L"Local\\germ-append-" + std::to_wstring(::GetCurrentProcessId());
+    const HANDLE ready = ::CreateSemaphoreW(nullptr, 0, kWriters, gate.c_str());
+    const HANDLE go = ::CreateEventW(nullptr, TRUE, FALSE, (gate + L"-go").c_str());
+    ASSERT_TRUE(ready && go);
+    ::SetEnvironmentVariableW(L"GERM_APPEND_FILE", Widen(file).c_str());
+    ::SetEnvironmentVariableW(L"GERM_APPEND_GATE", gate.c_str());
+    const std::wstring self = Widen(platform::ModuleFileName());
+    std::vector<HANDLE> children;
+    std::vector<std::string> expected;
+    for (int w = 0; w < kWriters; ++w) {
+        const std::string writer = "w" + std::to_string(w);
+        for (int i = 0; i < 250; ++i)
+            expected.push_back(AppendEntry(writer, i));
+        ::SetEnvironmentVariableW(L"GERM_APPEND_WRITER", Widen(writer).c_str());
+        std::wstring command = L"\"" + self + L"\" --gtest_filter=PlatformWin32Child.AppendEntries";
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        if (::CreateProcessW(self.c_str(), command.data(), nullptr, nullptr, FALSE,
+                             CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) {
+            ::CloseHandle(pi.hThread);
+            children.push_back(pi.hProcess);
+        }
+    }
+    for (const wchar_t* name : {L"GERM_APPEND_FILE", L"GERM_APPEND_GATE", L"GERM_APPEND_WRITER"})
+        ::SetEnvironmentVariableW(name, nullptr);
+    for (size_t i = 0; i < children.size(); ++i)
+        ::WaitForSingleObject(ready, 60000);
+    ::SetEvent(go);
+    for (HANDLE child : children) {
+        ::WaitForSingleObject(child, 60000);
+        ::CloseHandle(child);
+    }
+    ::CloseHandle(go);
+    ::CloseHandle(ready);
+    ASSERT_EQ(children.size(), static_cast<size_t>(kWriters));
+
+    std::string data = ReadAll(Widen(file));
+    std::vector<std::string> entries;
+    for (size_t pos = 0, end; pos < data.size(); pos = end + 2) {
+        end = data.find("\r\n", pos);
+        end = end == std::string::npos ? data.size() : end;
+        entries.push_back(data.substr(pos, end + 2 - pos));
+    }
+    std::sort(entries.begin(), entries.end());
+    std::sort(expected.begin(), expected.end());
+    std::vector<std::string> lost, stray;
+    std::set_difference(expected.begin(), expected.end(), entries.begin(), entries.end(),
+                        std::back_inserter(lost));
+    std::set_difference(entries.begin(), entries.end(), expected.begin(), expected.end(),
+                        std::back_inserter(stray));
+    EXPECT_TRUE(lost.empty() && stray.empty())
+        << lost.size() << " lost (first: " << (lost.empty() ? "" : lost[0]) << "), " << stray.size()
+        << " torn or doubled (first: " << (stray.empty() ? "" : stray[0]) << ")";
 }
 
 TEST(PlatformWin32, AppendToFileAtPathsLongerThanMaxPath) {

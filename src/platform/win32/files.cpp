@@ -1,7 +1,9 @@
 #include <windows.h>
 
+#include <cwchar>
 #include <limits>
 #include <new>
+#include <optional>
 
 #include "platform/files.h"
 #include "platform/win32/wide.h"
@@ -54,6 +56,39 @@ std::wstring ForOpening(const std::string& path) {
     return L"\\\\?\\" + full;
 }
 
+// Some systems (Wine among them) carry out an append as "find the end, then write there", so two
+// programs appending at the same moment can write over each other's entry. Appends to one file
+// therefore take turns, under a mutex named after the file's identity, which holds however the
+// path is spelt. The wait is bounded: a writer that hangs delays the others' entries a little,
+// never the show, and after the wait the entry goes out anyway.
+class AppendTurn {
+public:
+    explicit AppendTurn(const BY_HANDLE_FILE_INFORMATION& file) {
+        wchar_t name[64];
+        ::swprintf(name, 64, L"Local\\Germcatcher-append-%08lx-%08lx%08lx",
+                   file.dwVolumeSerialNumber, file.nFileIndexHigh, file.nFileIndexLow);
+        mutex_ = ::CreateMutexW(nullptr, FALSE, name);
+        if (!mutex_)
+            return;
+        // An abandoned mutex (its holder ended meanwhile) is owned all the same.
+        const DWORD wait = ::WaitForSingleObject(mutex_, kWaitMs);
+        owned_ = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+    }
+    ~AppendTurn() {
+        if (owned_)
+            ::ReleaseMutex(mutex_);
+        if (mutex_)
+            ::CloseHandle(mutex_);
+    }
+    AppendTurn(const AppendTurn&) = delete;
+    AppendTurn& operator=(const AppendTurn&) = delete;
+
+private:
+    static constexpr DWORD kWaitMs = 500;
+    HANDLE mutex_ = nullptr;
+    bool owned_ = false;
+};
+
 } // namespace
 
 bool AppendToFile(const std::string& path, std::string_view bytes, bool mayCreate) noexcept {
@@ -70,9 +105,13 @@ bool AppendToFile(const std::string& path, std::string_view bytes, bool mayCreat
             return false;
         bool ok = ::GetFileType(file) == FILE_TYPE_DISK;
         BY_HANDLE_FILE_INFORMATION info{};
-        if (ok && ::GetFileInformationByHandle(file, &info))
+        const bool known = ok && ::GetFileInformationByHandle(file, &info);
+        if (known)
             ok = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
         if (ok && !bytes.empty()) {
+            std::optional<AppendTurn> turn;
+            if (known)
+                turn.emplace(info);
             // One write per entry, so entries of programs sharing the file never interleave.
             DWORD written = 0;
             ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
