@@ -1,9 +1,9 @@
 #include <windows.h>
 
-#include <cwchar>
 #include <limits>
 #include <new>
 #include <optional>
+#include <string>
 
 #include "platform/files.h"
 #include "platform/win32/wide.h"
@@ -56,6 +56,12 @@ std::wstring ForOpening(const std::string& path) {
     return L"\\\\?\\" + full;
 }
 
+// By hand: the runtime's formatted printing would add some 30 KiB to the program.
+void AppendHex(std::wstring& out, DWORD value) {
+    for (int shift = 28; shift >= 0; shift -= 4)
+        out += L"0123456789abcdef"[(value >> shift) & 0xFu];
+}
+
 // Some systems (Wine among them) carry out an append as "find the end, then write there", so two
 // programs appending at the same moment can write over each other's entry. Appends to one file
 // therefore take turns, under a mutex named after the file's identity, which holds however the
@@ -64,10 +70,12 @@ std::wstring ForOpening(const std::string& path) {
 class AppendTurn {
 public:
     explicit AppendTurn(const BY_HANDLE_FILE_INFORMATION& file) {
-        wchar_t name[64];
-        ::swprintf(name, 64, L"Local\\Germcatcher-append-%08lx-%08lx%08lx",
-                   file.dwVolumeSerialNumber, file.nFileIndexHigh, file.nFileIndexLow);
-        mutex_ = ::CreateMutexW(nullptr, FALSE, name);
+        std::wstring name = L"Local\\Germcatcher-append-";
+        AppendHex(name, file.dwVolumeSerialNumber);
+        name += L'-';
+        AppendHex(name, file.nFileIndexHigh);
+        AppendHex(name, file.nFileIndexLow);
+        mutex_ = ::CreateMutexW(nullptr, FALSE, name.c_str());
         if (!mutex_)
             return;
         // An abandoned mutex (its holder ended meanwhile) is owned all the same.
