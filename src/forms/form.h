@@ -58,8 +58,9 @@ public:
     TWindowState WindowState() const { return windowState_; }
     void SetWindowState(TWindowState state);
 
-    // Showing raises OnShow every time the window becomes visible, before it appears; the first
-    // show centres a poScreenCenter form. Hiding makes it invisible without closing.
+    // Show() (inherited) raises OnShow every time the window becomes visible, before it appears;
+    // the first show centres a poScreenCenter form. Hide() makes it invisible without closing.
+
     // Gives the window the keyboard focus, which goes on to its first control in tab order
     // that takes it (a visible tab stop), or stays on the window when there is none.
     void SetFocus();
