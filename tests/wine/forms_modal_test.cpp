@@ -5,6 +5,8 @@
 
 #include <stdexcept>
 
+#include "forms/win32/backend.h"
+
 using namespace forms;
 using namespace formstest;
 
@@ -66,6 +68,90 @@ TEST_F(FormsModal, BoxDisablesTheProgramAndLiesAboveItsTopmostWindowsUntilItClos
     EXPECT_FALSE(Topmost(Hwnd(other)));
     EXPECT_EQ(GetActiveWindow(), Hwnd(form));
     EXPECT_EQ(GetFocus(), Hwnd(button));
+}
+
+// What the program hands to the box at the moment of the call. Windows' dialog code disables an
+// enabled owner and re-enables it before the box goes; an owner still disabled then makes Windows
+// hand activation to another program (Wine re-enables it whatever it found, so only this moment
+// can be checked here).
+struct HandedToBox {
+    HWND owner = nullptr;
+    UINT flags = 0;
+    bool ownerEnabled = false;
+    std::vector<HWND> othersEnabled;
+    std::vector<HWND> threadWindows;
+};
+HandedToBox g_handed;
+
+int WINAPI RecordingMessageBox(HWND owner, LPCWSTR, LPCWSTR, UINT flags) {
+    g_handed.owner = owner;
+    g_handed.flags = flags;
+    g_handed.ownerEnabled = owner && IsWindowEnabled(owner);
+    for (HWND window : g_handed.threadWindows)
+        if (window != owner && IsWindowEnabled(window))
+            g_handed.othersEnabled.push_back(window);
+    return IDOK;
+}
+
+TEST_F(FormsModal, TheBoxGetsAnEnabledVisibleOwnerAndEveryOtherWindowIsDisabled) {
+    TTestForm* form;
+    app->CreateForm(form);
+    form->SetFormStyle(TFormStyle::fsStayOnTop);
+    form->SetClientSize(200, 100);
+    auto* other = new TTestForm(app.get());
+    other->SetClientSize(100, 50);
+    other->Show();
+    form->Show();
+    form->SetFocus();
+    ASSERT_EQ(GetActiveWindow(), Hwnd(form));
+
+    // A window of another thread (standing in for another program) takes activation.
+    HWND foreign = nullptr;
+    std::atomic<bool> foreignDone{false};
+    std::thread thread([&] {
+        HWND w = CreateWindowExW(0, L"STATIC", L"other program", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                 300, 300, 200, 100, nullptr, nullptr, nullptr, nullptr);
+        SetForegroundWindow(w);
+        SetActiveWindow(w);
+        foreign = w;
+        PumpUntil([&] { return foreignDone.load(); }, 20000);
+        DestroyWindow(w);
+    });
+
+    struct Case {
+        const char* name;
+        bool foreignActive;
+    };
+    for (const Case& c : {Case{"the form is active", false}, Case{"another program is", true}}) {
+        SCOPED_TRACE(c.name);
+        if (c.foreignActive) {
+            ASSERT_TRUE(PumpUntil([&] { return foreign && !GetActiveWindow(); }));
+        }
+        g_handed = HandedToBox{};
+        g_handed.threadWindows = {Hwnd(form), Hwnd(other), win32::AppWindow()};
+        const auto previous = win32::SetMessageBoxFunction(RecordingMessageBox);
+        const int result = app->MessageBox("テスト", "Germcatcher", MB_OK_);
+        win32::SetMessageBoxFunction(previous);
+        EXPECT_EQ(result, IDOK_);
+        EXPECT_EQ(g_handed.owner, Hwnd(form));
+        EXPECT_TRUE(g_handed.ownerEnabled);
+        EXPECT_EQ(g_handed.othersEnabled, std::vector<HWND>{});
+        EXPECT_EQ(g_handed.flags, 0u); // a visible owner: the caller's flags as they are
+        EXPECT_TRUE(IsWindowEnabled(Hwnd(form)));
+        EXPECT_TRUE(IsWindowEnabled(Hwnd(other)));
+    }
+    foreignDone = true;
+    thread.join();
+
+    // With no window of the program visible the box has no owner and asks for the foreground.
+    form->Hide();
+    other->Hide();
+    g_handed = HandedToBox{};
+    const auto previous = win32::SetMessageBoxFunction(RecordingMessageBox);
+    app->MessageBox("テスト", "Germcatcher", MB_YESNO_);
+    win32::SetMessageBoxFunction(previous);
+    EXPECT_EQ(g_handed.owner, nullptr);
+    EXPECT_EQ(g_handed.flags, static_cast<UINT>(MB_YESNO | MB_SETFOREGROUND));
 }
 
 TEST_F(FormsModal, BoxWithoutAnActiveWindowHasNoOwnerAndLeavesHiddenWindowsHidden) {

@@ -120,52 +120,105 @@ int TApplication::StartupShowCommand() const {
 
 namespace {
 
-struct ModalState {
-    std::vector<HWND> disabled;
-    std::vector<HWND> topmost;
-};
+MessageBoxFunction g_messageBox = ::MessageBoxW;
+
+// The box's owner: the active window, or when the program is not in the foreground (another
+// program was clicked, or a finale has just hidden the active window) its visible main form. An
+// owned window always lies above its owner, so the box cannot open behind the blue cover.
+HWND BoxOwner() {
+    if (HWND active = GetActiveWindow())
+        return active;
+    if (Application && Application->MainForm() && Application->MainForm()->HandleAllocated()) {
+        HWND main = static_cast<HWND>(Application->MainForm()->Handle());
+        if (IsWindowVisible(main))
+            return main;
+    }
+    return nullptr;
+}
 
 BOOL CALLBACK CollectThreadWindow(HWND window, LPARAM param) {
-    auto* state = reinterpret_cast<ModalState*>(param);
-    if (IsWindowEnabled(window))
-        state->disabled.push_back(window);
-    if (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST)
-        state->topmost.push_back(window);
-    return TRUE;
+    try {
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+        return TRUE;
+    } catch (...) {
+        return FALSE; // no exception may cross the callback; the rest stay as they are
+    }
 }
 
 constexpr UINT kZOrderOnly = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
 
+// Makes the program application-modal for the time it lives, and puts everything back however
+// the box ends. The owner is left to the box: its dialog code disables the owner and re-enables
+// it before the box is destroyed only if it found it enabled, and Windows hands activation to
+// another program if the owner is still disabled at that moment.
+class ModalScope {
+public:
+    ModalScope(HWND owner, HWND active, HWND focus) : active_(active), focus_(focus) {
+        std::vector<HWND> windows;
+        EnumThreadWindows(GetCurrentThreadId(), CollectThreadWindow,
+                          reinterpret_cast<LPARAM>(&windows));
+        disabled_.reserve(windows.size());
+        topmost_.reserve(windows.size());
+        for (HWND window : windows) {
+            if (window != owner && IsWindowEnabled(window)) {
+                EnableWindow(window, FALSE);
+                disabled_.push_back(window);
+            }
+            // The box must come up above the program's always-on-top windows.
+            if (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) {
+                SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, kZOrderOnly);
+                topmost_.push_back(window);
+            }
+        }
+    }
+    ~ModalScope() {
+        for (auto it = disabled_.rbegin(); it != disabled_.rend(); ++it)
+            if (IsWindow(*it))
+                EnableWindow(*it, TRUE);
+        for (HWND window : topmost_)
+            if (IsWindow(window))
+                SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, kZOrderOnly);
+        if (active_ && IsWindow(active_) && IsWindowVisible(active_))
+            SetActiveWindow(active_);
+        if (focus_ && IsWindow(focus_) && IsWindowVisible(focus_))
+            SetFocus(focus_);
+    }
+    ModalScope(const ModalScope&) = delete;
+    ModalScope& operator=(const ModalScope&) = delete;
+
+private:
+    HWND active_;
+    HWND focus_;
+    std::vector<HWND> disabled_;
+    std::vector<HWND> topmost_;
+};
+
 } // namespace
 
+namespace win32 {
+
+MessageBoxFunction SetMessageBoxFunction(MessageBoxFunction function) {
+    MessageBoxFunction previous = g_messageBox;
+    g_messageBox = function ? function : ::MessageBoxW;
+    return previous;
+}
+
+} // namespace win32
+
 int TApplication::MessageBox(std::string_view text, std::string_view caption, unsigned flags) {
-    HWND active = GetActiveWindow();
-    HWND focus = GetFocus();
-
-    ModalState state;
-    EnumThreadWindows(GetCurrentThreadId(), CollectThreadWindow, reinterpret_cast<LPARAM>(&state));
-    // Application-modal: none of the program's windows takes input while the box is up.
-    for (HWND window : state.disabled)
-        EnableWindow(window, FALSE);
-    // The box must come up above the program's always-on-top windows.
-    for (HWND window : state.topmost)
-        SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, kZOrderOnly);
-
+    // Converted before any window changes, so a failure here leaves the program as it was.
     const std::wstring wideText = Widen(text);
     const std::wstring wideCaption = Widen(caption);
-    const int result = MessageBoxW(active, wideText.c_str(), wideCaption.c_str(), flags);
+    HWND active = GetActiveWindow();
+    HWND focus = GetFocus();
+    HWND owner = BoxOwner();
+    // With no window of the program on the screen (the No finale), the box asks for the
+    // foreground; Windows grants it only under its foreground rules, so nothing is stolen.
+    if (!owner)
+        flags |= MB_SETFOREGROUND;
 
-    for (auto it = state.disabled.rbegin(); it != state.disabled.rend(); ++it)
-        if (IsWindow(*it))
-            EnableWindow(*it, TRUE);
-    for (HWND window : state.topmost)
-        if (IsWindow(window))
-            SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, kZOrderOnly);
-    if (active && IsWindow(active) && IsWindowVisible(active))
-        SetActiveWindow(active);
-    if (focus && IsWindow(focus) && IsWindowVisible(focus))
-        SetFocus(focus);
-    return result;
+    ModalScope modal(owner, active, focus);
+    return g_messageBox(owner, wideText.c_str(), wideCaption.c_str(), flags);
 }
 
 } // namespace forms

@@ -60,4 +60,10 @@ COLORREF ToColorRef(TColor color);
 // Delivers a WM_TIMER of the application window to its timer.
 void DeliverTimer(UINT_PTR id);
 
+// The call that shows an application-modal box (MessageBoxW). A test may put in its own to see
+// what the box is handed at the moment of the call; nullptr puts MessageBoxW back. Returns the
+// previous one.
+using MessageBoxFunction = int(WINAPI*)(HWND owner, LPCWSTR text, LPCWSTR caption, UINT flags);
+MessageBoxFunction SetMessageBoxFunction(MessageBoxFunction function);
+
 } // namespace forms::win32
