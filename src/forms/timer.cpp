@@ -34,7 +34,13 @@ void TTimer::Update() {
         armed_ = false;
     }
     if (Running()) {
-        Start();
+        try {
+            Start();
+        } catch (...) {
+            // A timer that could not start is off, so a later SetEnabled(true) tries again.
+            enabled_ = false;
+            throw;
+        }
         armed_ = true;
     }
 }

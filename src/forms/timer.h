@@ -1,7 +1,7 @@
 #pragma once
 // Window timer. Ticks arrive on the GUI thread through the message loop. Setting Enabled to the
 // value it has does nothing; switching a running timer off stops its ticks; switching a stopped
-// timer on starts a fresh full interval.
+// timer on starts a fresh full interval. A timer whose start fails is off (Enabled() is false).
 #include <cstdint>
 
 #include "forms/types.h"

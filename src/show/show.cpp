@@ -96,13 +96,22 @@ void NoFinale() {
 
 std::int32_t ShowPausedMessage(std::string_view text, unsigned flags) {
     forms::TTimer* timer = show::Parts().timer;
-    // Put the clock back however the box ends.
+    // Put the clock back however the box ends. A destructor must not throw: a clock that cannot
+    // start is reported as the loop reports any other failure, and tried once more, so a passing
+    // fault does not stall the show.
     struct Restore {
         forms::TTimer* timer;
         bool enabled;
         ~Restore() {
-            if (timer)
-                timer->SetEnabled(enabled);
+            for (int attempt = 0; timer && attempt < 2; ++attempt) {
+                try {
+                    timer->SetEnabled(enabled);
+                    return;
+                } catch (...) {
+                    if (forms::Application)
+                        forms::Application->HandleException();
+                }
+            }
         }
     } restore{timer, timer && timer->Enabled()};
     if (timer)

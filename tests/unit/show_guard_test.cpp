@@ -78,8 +78,7 @@ TEST_F(Guard, UnlockedNoEndsTheProgramWithoutFinaleOrFurtherLogEntry) {
     h.RunFor(20000);
     EXPECT_EQ(ShowBoxes().size(), 1u);
     EXPECT_EQ(h.TickCount(), 3);
-    const std::string log = logFolder.Read();
-    EXPECT_EQ(CountOf(log, log_bytes::kStart) + CountOf(log, log_bytes::kNo), 2);
+    EXPECT_EQ(WithoutStamps(logFolder.Read()), log_bytes::kStart + log_bytes::kNo);
 }
 
 TEST_F(Guard, UnlockedYesKeepsTheShowGoing) {
@@ -135,6 +134,23 @@ TEST_F(Guard, CancelOnlyTeases) {
     EXPECT_FALSE(CloseUnlocked);
     EXPECT_FALSE(SequenceDone);
     EXPECT_TRUE(Form1->Visible());
+    EXPECT_TRUE(Form1->Timer1->Enabled());
+    h.RunFor(kTick);
+    EXPECT_EQ(Position(), 5);
+}
+
+TEST_F(Guard, AClockThatCannotRestartAfterABoxIsReportedAndRunsAgain) {
+    Start(forms::IDYES_);
+    h.RunFor(4 * kTick + 10);
+    h.SetBoxHandler([&](const BoxRecord& box) {
+        if (box.text == texts::kCancelText)
+            h.FailTimerStarts(1);
+        return BoxAnswer{forms::IDOK_, 0};
+    });
+    h.Click(*Form1->btnCancel);
+    ASSERT_EQ(ShowBoxes().size(), 2u);
+    EXPECT_EQ(ShowBoxes()[1].text, "Cannot start the timer.");
+    EXPECT_EQ(ShowBoxes()[1].flags, forms::MB_OK_ | forms::MB_ICONSTOP_);
     EXPECT_TRUE(Form1->Timer1->Enabled());
     h.RunFor(kTick);
     EXPECT_EQ(Position(), 5);

@@ -88,12 +88,19 @@ protected:
     std::unique_ptr<forms::TApplication> app;
 };
 
-inline int CountOf(const std::string& haystack, const std::string& needle) {
-    int n = 0;
-    for (size_t at = haystack.find(needle); at != std::string::npos;
-         at = haystack.find(needle, at + 1))
-        ++n;
-    return n;
+// The log with each entry's time stamp left out: the entry texts, in order, byte for byte.
+inline std::string WithoutStamps(const std::string& log) {
+    std::string out;
+    size_t at = 0;
+    while (at < log.size()) {
+        const size_t text = log.find("\r\n", at);
+        const size_t end = text == std::string::npos ? text : log.find("\r\n\r\n", text + 2);
+        if (end == std::string::npos)
+            return out + log.substr(at); // a torn tail stays for the comparison to show
+        out += log.substr(text, end + 4 - text);
+        at = end + 4;
+    }
+    return out;
 }
 
 } // namespace show_test

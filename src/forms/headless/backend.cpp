@@ -122,6 +122,10 @@ int TForm::MeasureTextWidth(const std::string& text) const {
 
 void TTimer::Start() {
     auto& state = GetState();
+    if (state.failingTimerStarts > 0) {
+        --state.failingTimerStarts;
+        throw Exception("Cannot start the timer");
+    }
     state.timers[this] = state.nowMs + interval_;
 }
 

@@ -249,6 +249,10 @@ void Harness::SetTextWidthMeasure(std::function<int(const std::string&, int)> me
     GetState().textWidth = std::move(measure);
 }
 
+void Harness::FailTimerStarts(int count) {
+    GetState().failingTimerStarts = count;
+}
+
 void Harness::Answer(int result, unsigned readingMs) {
     GetState().answers.push_back(BoxAnswer{result, readingMs});
 }

@@ -91,6 +91,8 @@ public:
     void SetMeasuredTextHeight(int height);
     // Custom text width measure (text, font height) -> pixels.
     void SetTextWidthMeasure(std::function<int(const std::string&, int)> measure);
+    // The next `count` timer starts fail as the system's SetTimer can ("Cannot start the timer").
+    void FailTimerStarts(int count);
 
     // --- message boxes ---
     void Answer(int result, unsigned readingMs = 0); // queued, used in order

@@ -29,6 +29,7 @@ struct State {
     int boxDepth = 0;
     const TControl* focus = nullptr; // the control (or form) holding the keyboard focus
     int initializeCount = 0;
+    int failingTimerStarts = 0;
     long long loopLimitMs = 60LL * 60 * 1000;
 
     int screenWidth = 1280;
