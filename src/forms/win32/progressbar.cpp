@@ -73,8 +73,27 @@ void TProgressBar::RangeChanged() {
 }
 
 void TProgressBar::PositionChanged() {
-    if (handle_)
-        SendMessageW(static_cast<HWND>(handle_), PBM_SETPOS, static_cast<WPARAM>(position_), 0);
+    if (!handle_)
+        return;
+    HWND bar = static_cast<HWND>(handle_);
+    auto setPos = [bar](int position) {
+        SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    };
+    // With visual styles the bar animates a forward move on a timer of its own, which the show's
+    // blocking waits stop, so the bar could stand short of full. A backward move is drawn at
+    // once: step one past the target and back, for the last step within a range widened by one.
+    const int shown = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
+    if (position_ <= shown) {
+        setPos(position_);
+    } else if (position_ < max_) {
+        setPos(position_ + 1);
+        setPos(position_);
+    } else {
+        SendMessageW(bar, PBM_SETRANGE32, static_cast<WPARAM>(min_), static_cast<LPARAM>(max_ + 1));
+        setPos(position_ + 1);
+        setPos(position_);
+        SendMessageW(bar, PBM_SETRANGE32, static_cast<WPARAM>(min_), static_cast<LPARAM>(max_));
+    }
 }
 
 } // namespace forms
