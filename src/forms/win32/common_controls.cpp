@@ -11,7 +11,7 @@ const CommonControls& CommonControlsLibrary() {
     static const CommonControls library = [] {
         CommonControls lib{};
         // By name: the manifest's assembly makes it version 6.
-        if (HMODULE module = platform::win32::LoadSystemDll(L"comctl32.dll")) {
+        if (HMODULE module = platform::win32::LoadAssemblyDll(L"comctl32.dll")) {
             lib.InitCommonControlsEx =
                 DllFunction<decltype(lib.InitCommonControlsEx)>(module, "InitCommonControlsEx");
             lib.SetWindowSubclass =

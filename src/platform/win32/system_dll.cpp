@@ -1,7 +1,5 @@
 #include "platform/win32/system_dll.h"
 
-#include <string>
-
 namespace platform::win32 {
 
 namespace {
@@ -26,18 +24,14 @@ bool RestrictDllSearch() {
     return false;
 }
 
-HMODULE LoadSystemDll(const wchar_t* name) {
+HMODULE LoadAssemblyDll(const wchar_t* name) {
     // The search flags came with the same update as SetDefaultDllDirectories.
     if (SetDefaultDllDirectoriesFunction())
         return ::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    // Without them: the file in the system folder by its full path, and its own dependencies
-    // searched from there (the altered search path) instead of from the program's folder.
-    wchar_t folder[MAX_PATH];
-    const UINT n = ::GetSystemDirectoryW(folder, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
-        return nullptr;
-    const std::wstring path = std::wstring(folder, n) + L"\\" + name;
-    return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    // Without them, by name all the same: the manifest's activation context resolves the name to
+    // the side-by-side assembly before any folder is searched. A full path would bypass that and
+    // load the system folder's older version instead.
+    return ::LoadLibraryW(name);
 }
 
 } // namespace platform::win32

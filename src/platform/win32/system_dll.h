@@ -12,9 +12,9 @@ namespace platform::win32 {
 // is then at least taken out of the search.
 bool RestrictDllSearch();
 
-// Loads a DLL of the system folder by its name, never one beside the program; nullptr when it
-// cannot be loaded. An assembly named in the program's manifest still redirects the name.
-HMODULE LoadSystemDll(const wchar_t* name);
+// Loads a DLL that the program's manifest names as a side-by-side assembly (the common controls
+// version 6), by its name, never one beside the program; nullptr when it cannot be loaded.
+HMODULE LoadAssemblyDll(const wchar_t* name);
 
 // A function of a loaded DLL as its own type; nullptr when the DLL has no such export.
 template <class F> F DllFunction(HMODULE module, const char* name) {
