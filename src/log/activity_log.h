@@ -32,7 +32,8 @@ namespace activity_log {
 // "." of the name provided no path separator or ":" follows it; without one ".txt" is appended.
 std::string DeriveLogPath(std::string_view modulePath);
 
-// The time stamp for `time` (UTF-8): the date in the short date pattern, then, unless the hour,
+// The time stamp for `time` (UTF-8): the date in the short date pattern (rendered by the system
+// when the user's calendar is not the Gregorian one), then, unless the hour,
 // minute and second are all zero, a space and the time built from the locale's flags.
 std::string FormatStamp(const platform::LocalTime& time, const platform::LocaleSettings& locale);
 

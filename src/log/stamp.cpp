@@ -24,9 +24,37 @@ const std::string& Name(const std::array<std::string, N>& names, long long index
 
 // The short date pattern: d/dd/ddd/dddd day, M/MM/MMM/MMMM month (a lowercase m too, for the
 // "m/d/yy" style), y/yy/yyyy year, g/gg era (left out), '...' literal, "/" the date separator.
+// The pattern as the system reads it, each unquoted "/" replaced by the separator in quotes.
+std::string WithQuotedSeparators(const std::string& pattern, const std::string& separator) {
+    std::string quoted = "'";
+    for (char c : separator)
+        quoted += c == '\'' ? std::string("''") : std::string(1, c);
+    quoted += '\'';
+    std::string out;
+    bool inQuotes = false;
+    for (char c : pattern) {
+        if (c == '\'')
+            inQuotes = !inQuotes;
+        if (c == '/' && !inQuotes)
+            out += quoted;
+        else
+            out += c;
+    }
+    return out;
+}
+
 void AppendDate(std::string& out, const platform::LocalTime& t,
                 const platform::LocaleSettings& locale) {
     const std::string& pattern = locale.shortDate;
+    // Another calendar counts its own years and eras: the system renders that date.
+    if (!locale.gregorian) {
+        const std::string date = platform::FormatDateInUserCalendar(
+            t, WithQuotedSeparators(pattern, locale.dateSeparator));
+        if (!date.empty()) {
+            out += date;
+            return;
+        }
+    }
     size_t i = 0;
     while (i < pattern.size()) {
         const char c = pattern[i];

@@ -4,6 +4,8 @@
 #include <array>
 #include <string>
 
+#include "platform/clock.h"
+
 namespace platform {
 
 struct LocaleSettings {
@@ -13,6 +15,9 @@ struct LocaleSettings {
     bool hourLeadingZero = false;
     bool twentyFourHour = false;
     bool designatorBeforeTime = false;
+    // Whether the user's calendar counts years as the Gregorian one does. Another (the Japanese
+    // era calendar, the Thai Buddhist, the Hijri) is for the system to render.
+    bool gregorian = true;
     std::string amDesignator = "am";
     std::string pmDesignator = "pm";
     std::array<std::string, 12> shortMonthNames{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -25,7 +30,11 @@ struct LocaleSettings {
                                             "Thursday", "Friday", "Saturday"};
 };
 
-// Reads the user locale's current settings (Win32: GetLocaleInfoW; POSIX: the C library).
+// Reads the user locale's current settings (Win32: GetLocaleInfoW; POSIX: the defaults).
 LocaleSettings ReadLocaleSettings();
+
+// The date of `time` in the user's calendar, rendered by the system with the Windows date
+// `pattern` taken literally (no "/" rule); empty where the system cannot (POSIX: always).
+std::string FormatDateInUserCalendar(const LocalTime& time, const std::string& pattern);
 
 } // namespace platform

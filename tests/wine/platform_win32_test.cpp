@@ -152,6 +152,42 @@ TEST(PlatformWin32, LocaleSettingsOfTheJapaneseUserLocale) {
     EXPECT_EQ(s.longDayNames[1], "月曜日");
 }
 
+TEST(PlatformWin32, StampUnderTheJapaneseEraCalendarIsTheSystemsOwnDate) {
+    // As a 和暦 user sets it: the era calendar and a pattern with the era; put back afterwards.
+    struct Setting {
+        LCTYPE type;
+        std::wstring old;
+    } saved[] = {{LOCALE_ICALENDARTYPE, {}}, {LOCALE_SSHORTDATE, {}}};
+    for (Setting& setting : saved) {
+        wchar_t buffer[128] = {};
+        ::GetLocaleInfoW(LOCALE_USER_DEFAULT, setting.type, buffer, 128);
+        setting.old = buffer;
+    }
+    struct PutBack {
+        Setting* saved;
+        ~PutBack() {
+            for (int i = 0; i < 2; ++i)
+                ::SetLocaleInfoW(LOCALE_USER_DEFAULT, saved[i].type, saved[i].old.c_str());
+        }
+    } putBack{saved};
+    ASSERT_TRUE(::SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_ICALENDARTYPE, L"3"));
+    ASSERT_TRUE(::SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, L"gg y/M/d"));
+
+    const platform::LocaleSettings s = platform::ReadLocaleSettings();
+    EXPECT_FALSE(s.gregorian);
+    // Windows writes 令和8/12/8; this Wine renders no era ("西暦" for gg) and the Gregorian
+    // year, so the oracle is the system's own rendering of the same pattern.
+    SYSTEMTIME date{2026, 12, 2, 8, 0, 0, 0, 0};
+    wchar_t expected[128] = {};
+    ASSERT_GT(::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &date, L"gg y'/'M'/'d", expected, 128,
+                                nullptr),
+              1);
+    const platform::LocalTime midnight{2026, 12, 8, 2, 0, 0, 0, 0};
+    EXPECT_EQ(activity_log::FormatStamp(midnight, s), Narrow(expected));
+    const platform::LocalTime later{2026, 12, 8, 2, 14, 5, 9, 0};
+    EXPECT_EQ(activity_log::FormatStamp(later, s), Narrow(expected) + " 14:05:09");
+}
+
 TEST(PlatformWin32, Utf8ToCp932) {
     EXPECT_EQ(platform::Utf8ToCp932(activity_log::kStartText), log_bytes::kStart);
     EXPECT_EQ(platform::Utf8ToCp932(activity_log::kYesText), log_bytes::kYes);

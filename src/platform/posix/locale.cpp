@@ -8,4 +8,8 @@ LocaleSettings ReadLocaleSettings() {
     return LocaleSettings{};
 }
 
+std::string FormatDateInUserCalendar(const LocalTime&, const std::string&) {
+    return {};
+}
+
 } // namespace platform

@@ -16,10 +16,15 @@ std::string Stored(LCTYPE type) {
         LCTYPE type;
         const wchar_t* name;
     } kNames[] = {
-        {LOCALE_SSHORTDATE, L"sShortDate"}, {LOCALE_SDATE, L"sDate"},
-        {LOCALE_STIME, L"sTime"},           {LOCALE_ITLZERO, L"iTLZero"},
-        {LOCALE_ITIME, L"iTime"},           {LOCALE_ITIMEMARKPOSN, L"iTimePrefix"},
-        {LOCALE_S1159, L"s1159"},           {LOCALE_S2359, L"s2359"},
+        {LOCALE_SSHORTDATE, L"sShortDate"},
+        {LOCALE_SDATE, L"sDate"},
+        {LOCALE_STIME, L"sTime"},
+        {LOCALE_ITLZERO, L"iTLZero"},
+        {LOCALE_ITIME, L"iTime"},
+        {LOCALE_ITIMEMARKPOSN, L"iTimePrefix"},
+        {LOCALE_S1159, L"s1159"},
+        {LOCALE_S2359, L"s2359"},
+        {LOCALE_ICALENDARTYPE, L"iCalendarType"},
     };
     const wchar_t* name = nullptr;
     for (const auto& entry : kNames)
@@ -92,6 +97,11 @@ LocaleSettings ReadLocaleSettings() {
     ReadFlag(LOCALE_ITLZERO, s.hourLeadingZero);
     ReadFlag(LOCALE_ITIME, s.twentyFourHour);
     ReadFlag(LOCALE_ITIMEMARKPOSN, s.designatorBeforeTime);
+    // The calendars that count years as the Gregorian one: plain, US English, Middle East
+    // French, Arabic and the two transliterated ones.
+    const std::string calendar = Info(LOCALE_ICALENDARTYPE);
+    s.gregorian = calendar.empty() || calendar == "1" || calendar == "2" || calendar == "9" ||
+                  calendar == "10" || calendar == "11" || calendar == "12";
     Read(LOCALE_S1159, s.amDesignator);
     Read(LOCALE_S2359, s.pmDesignator);
     for (int i = 0; i < 12; ++i) {
@@ -104,6 +114,23 @@ LocaleSettings ReadLocaleSettings() {
         Read(LOCALE_SDAYNAME1 + i, s.longDayNames[(i + 1) % 7]);
     }
     return s;
+}
+
+std::string FormatDateInUserCalendar(const LocalTime& time, const std::string& pattern) {
+    SYSTEMTIME st{};
+    st.wYear = static_cast<WORD>(time.year);
+    st.wMonth = static_cast<WORD>(time.month);
+    st.wDay = static_cast<WORD>(time.day);
+    st.wDayOfWeek = static_cast<WORD>(time.dayOfWeek);
+    if (time.year < 1601 || time.year > 30827)
+        return {};
+    const std::wstring format = win32::Widen(pattern);
+    wchar_t buffer[256];
+    const int n =
+        ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &st, format.c_str(), buffer, 256, nullptr);
+    if (n <= 1)
+        return {};
+    return win32::Narrow(std::wstring_view(buffer, static_cast<size_t>(n - 1)));
 }
 
 } // namespace platform
