@@ -25,11 +25,13 @@ start)
     # Pick a display number nobody uses.
     n=90
     while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >"$state/xvfb.log" 2>&1 &
+    screen=1024x768
+    Xvfb ":$n" -screen 0 "${screen}x24" -nolisten tcp </dev/null >"$state/xvfb.log" 2>&1 &
     echo $! >"$state/xvfb.pid"
     for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
     cat >"$envfile" <<EOT
 export DISPLAY=:$n
+export GERM_SCREEN=$screen
 export WINEPREFIX=$prefix
 export WINEDEBUG=-all
 export LANG=ja_JP.UTF-8

@@ -119,8 +119,14 @@ TEST(Form, ControlsDieWithTheirFormAndCloseAsksFirst) {
     Harness h;
     forms::TApplication app;
     auto* form = new forms::TForm(&app, "TTest");
-    new forms::TLabel(form);
-    new forms::TButton(form);
+    int gone = 0;
+    struct CountedLabel : forms::TLabel {
+        CountedLabel(forms::TForm* parent, int& gone) : forms::TLabel(parent), gone_(gone) {}
+        ~CountedLabel() override { ++gone_; }
+        int& gone_;
+    };
+    new CountedLabel(form, gone);
+    new CountedLabel(form, gone);
     bool allow = false;
     int asked = 0;
     form->OnCloseQuery = [&](forms::TObject*, bool& canClose) {
@@ -134,7 +140,8 @@ TEST(Form, ControlsDieWithTheirFormAndCloseAsksFirst) {
     EXPECT_TRUE(h.RequestClose(*form));
     EXPECT_FALSE(form->Visible());
     EXPECT_EQ(asked, 2);
-    delete form; // its controls go with it
+    delete form;
+    EXPECT_EQ(gone, 2); // its controls went with it
 }
 
 TEST(Form, FocusGoesToTheFirstVisibleTabStopInTabOrderElseToTheForm) {

@@ -64,9 +64,6 @@ TEST_F(LogFile, EntriesAreStampAndTextInCodePage932) {
     LogChoice(0); // anything but Yes counts as No
     EXPECT_EQ(ReadAll(LogFilePath), kStamp + log_bytes::kStart + kStamp + log_bytes::kYes + kStamp +
                                         log_bytes::kNo + kStamp + log_bytes::kNo);
-    EXPECT_EQ(log_bytes::kStart.size(), 35u);
-    EXPECT_EQ(log_bytes::kYes.size(), 36u);
-    EXPECT_EQ(log_bytes::kNo.size(), 34u);
 }
 
 TEST_F(LogFile, ExistingContentIsKeptAndTheRunAppendedInOrder) {
@@ -97,6 +94,8 @@ TEST_F(LogFile, FailuresAreSilent) {
     EXPECT_FALSE(fs::exists(dir_ / "missing"));
     LogFilePath.clear();
     AppendLogEntry(activity_log::kStartText, true);
+    // Nothing was made anywhere in the folder but the one folder the test put there.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator{}), 1);
 }
 
 TEST_F(LogFile, StartLogWritesBesideTheExecutable) {
@@ -108,11 +107,11 @@ TEST_F(LogFile, StartLogWritesBesideTheExecutable) {
     EXPECT_EQ(ReadAll(LogFilePath), kStamp + log_bytes::kStart);
 
     // The running executable's own; the file goes again unless it was there before.
-    const std::string beside = activity_log::DeriveLogPath(platform::ModuleFileName());
+    // This test program has no extension, so ".txt" is appended to its name.
+    const std::string beside = fs::read_symlink("/proc/self/exe").string() + ".txt";
     const bool existed = fs::exists(beside);
     StartLog();
     EXPECT_EQ(LogFilePath, beside);
-    EXPECT_EQ(fs::path(beside).parent_path(), fs::path(platform::ModuleFileName()).parent_path());
     EXPECT_NE(ReadAll(beside).find(kStamp + log_bytes::kStart), std::string::npos);
     if (!existed)
         fs::remove(beside);

@@ -13,11 +13,9 @@ using namespace show_test;
 using forms::TBorderStyle;
 using forms::TWindowState;
 
-std::string Entry(const forms::headless::Harness& h, long long atMs, const std::string& bytes) {
-    return platform::Utf8ToCp932(
-               activity_log::FormatStamp(h.LocalTimeAt(atMs), platform::ReadLocaleSettings())) +
-           bytes;
-}
+// The virtual clock starts at 2024-05-01 10:00:00; on the host the locale's defaults stand
+// ("M/d/yy", 12-hour, "am" after the time).
+const std::string kStartStamp = "5/1/24 10:00:00 am";
 
 struct PathCase {
     int answer;
@@ -36,8 +34,8 @@ class OpeningPaths : public ShowTest, public ::testing::WithParamInterface<PathC
 
 TEST_P(OpeningPaths, QuestionFirstThenBothEntriesThenTheFirstPhase) {
     const PathCase& c = GetParam();
-    const std::string start = Entry(h, 0, log_bytes::kStart);
-    const std::string choice = Entry(h, 3000, *c.entry);
+    const std::string start = kStartStamp + log_bytes::kStart;
+    const std::string choice = "5/1/24 10:00:03 am" + *c.entry;
 
     Build(c.answer, 3000); // the user reads the question for 3 s
     ASSERT_EQ(h.Boxes().size(), 1u);

@@ -4,10 +4,38 @@
 
 #include <commctrl.h>
 
+#include <cwchar>
+
 using namespace forms;
 using namespace formstest;
 
 namespace {
+
+// The screen's size as the display was started (the test environment's GERM_SCREEN, "WxH"),
+// else the primary monitor's: not the framework's own reading.
+SIZE ExpectedScreen() {
+    wchar_t value[32] = {};
+    int width = 0, height = 0;
+    if (GetEnvironmentVariableW(L"GERM_SCREEN", value, 32) &&
+        swscanf(value, L"%dx%d", &width, &height) == 2)
+        return {width, height};
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    GetMonitorInfoW(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &info);
+    return {info.rcMonitor.right - info.rcMonitor.left, info.rcMonitor.bottom - info.rcMonitor.top};
+}
+
+// The width of `text` in the font the control itself draws with, measured here with GDI.
+int DrawnTextWidth(HWND control, const std::wstring& text) {
+    HDC dc = GetDC(control);
+    HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return size.cx;
+}
 
 class FormsWindow : public FormsTest {};
 
@@ -74,7 +102,7 @@ TEST_F(FormsWindow, ControlsShowTheirTextsAndValuesInTheNativeControls) {
     EXPECT_EQ(TextOf(Hwnd(button)), L"キャンセル");
     // The label's width follows its text as the form's font measures it.
     EXPECT_GT(label->Width(), 0);
-    EXPECT_EQ(label->Width(), form->MeasureTextWidth(status));
+    EXPECT_EQ(label->Width(), DrawnTextWidth(Hwnd(label), Widen(status)));
     RECT r{};
     GetWindowRect(Hwnd(label), &r);
     EXPECT_EQ(r.right - r.left, label->Width());
@@ -129,8 +157,9 @@ TEST_F(FormsWindow, ScreenCentredAtTheFirstShowOnlyLaterShowsKeepWhereTheWindowW
     form->SetBounds(326, 221, 302, 153);
     form->Show();
     RECT r = WindowRect(Hwnd(form));
-    EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - 302) / 2);
-    EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - 153) / 2);
+    const SIZE screen = ExpectedScreen();
+    EXPECT_EQ(r.left, (screen.cx - 302) / 2);
+    EXPECT_EQ(r.top, (screen.cy - 153) / 2);
 
     // Moved as the user would drag it, then hidden and shown again.
     SetWindowPos(Hwnd(form), nullptr, 20, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
@@ -169,8 +198,9 @@ TEST_F(FormsWindow, CoverScreenHasNoFrameCoversTheScreenInBlueAndStaysOnTop) {
     EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_THICKFRAME), 0);
     EXPECT_EQ(ex & WS_EX_DLGMODALFRAME, 0);
     EXPECT_TRUE(ex & WS_EX_TOPMOST);
-    EXPECT_EQ(Screen->Width(), GetSystemMetrics(SM_CXSCREEN));
-    EXPECT_EQ(Screen->Height(), GetSystemMetrics(SM_CYSCREEN));
+    const SIZE screen = ExpectedScreen();
+    EXPECT_EQ(Screen->Width(), screen.cx);
+    EXPECT_EQ(Screen->Height(), screen.cy);
     const RECT r = WindowRect(window);
     EXPECT_EQ(r.left, 0);
     EXPECT_EQ(r.top, 0);

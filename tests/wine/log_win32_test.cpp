@@ -42,7 +42,11 @@ TEST(LogWin32, StartLogAndChoiceBesideTheExecutable) {
     LogChoice(6);
     platform::SetClock(nullptr);
 
-    EXPECT_EQ(LogFilePath, activity_log::DeriveLogPath(platform::ModuleFileName()));
+    // The system's own name of this program, its ".exe" replaced.
+    wchar_t exe[MAX_PATH] = {};
+    const DWORD n = ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    ASSERT_GT(n, 4u);
+    EXPECT_EQ(LogFilePath, platform::win32::Narrow(std::wstring(exe, n - 4) + L".txt"));
     EXPECT_EQ(LogFilePath.substr(LogFilePath.size() - 20), "\\germ_wine_tests.txt");
     const std::string run =
         "2025/1/2 15:04:05" + log_bytes::kStart + "2025/1/2 15:04:07" + log_bytes::kYes;
