@@ -10,6 +10,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -109,8 +110,10 @@ struct BoxSeen {
 
 // On its own thread, waits for message boxes of this process; for each one it runs `inspect`
 // (on that thread, while the box is up), records it, then presses `buttonId` (or the button
-// `choose` picks for what the box shows). A box under a nested one is disabled and waits until
-// the nested one is answered.
+// `choose` picks for what the box shows), again while the same box is still up. A box under a
+// nested one is disabled and waits until the nested one is answered. It is also the watchdog of
+// the calls that show boxes: past its time limit it answers any box still up, so the blocked
+// call returns, and the test fails saying so.
 class BoxPresser {
 public:
     explicit BoxPresser(int buttonId, std::function<void(HWND box)> inspect = {})
@@ -121,8 +124,11 @@ public:
 
     void Stop() {
         stop_ = true;
-        if (thread_.joinable())
+        if (thread_.joinable()) {
             thread_.join();
+            EXPECT_FALSE(expired_) << "a message box was still up after 30 s; the watchdog "
+                                      "answered it";
+        }
     }
     int Pressed() const { return pressed_; }
     // Valid after Stop().
@@ -153,42 +159,85 @@ private:
         return search.found;
     }
 
+    static void Press(HWND box, int buttonId) {
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(box, buttonId)));
+    }
+
+    // Whether `done` came true within `limitMs`.
+    static bool WaitFor(const std::function<bool()>& done, int limitMs) {
+        for (int waited = 0; !done(); waited += 10) {
+            if (waited >= limitMs)
+                return false;
+            Sleep(10);
+        }
+        return true;
+    }
+
     void Run() {
+        using Clock = std::chrono::steady_clock;
         std::set<HWND> handled;
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (!stop_ && std::chrono::steady_clock::now() < end) {
-            HWND box = FindBox(handled);
-            if (!box) {
-                Sleep(20);
+        // Boxes pressed and the button and time of their last press.
+        std::map<HWND, std::pair<int, Clock::time_point>> pending;
+        const auto end = Clock::now() + std::chrono::seconds(30);
+        while (!stop_) {
+            const auto now = Clock::now();
+            if (now > end) {
+                if (HWND box = FindBox({})) {
+                    expired_ = true;
+                    for (int id : {IDOK, IDNO, IDCANCEL})
+                        Press(box, id);
+                }
+                Sleep(100);
                 continue;
             }
-            handled.insert(box);
-            Sleep(50); // let the box finish coming up
-            BoxSeen seen;
-            seen.caption = TextOf(box);
-            seen.text = TextOf(GetDlgItem(box, 0xFFFF));
-            seen.owner = GetWindow(box, GW_OWNER);
-            for (HWND child = GetWindow(box, GW_CHILD); child;
-                 child = GetWindow(child, GW_HWNDNEXT)) {
-                wchar_t cls[64] = {};
-                GetClassNameW(child, cls, 64);
-                const LONG style = GetWindowLongW(child, GWL_STYLE);
-                if (_wcsicmp(cls, L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON &&
-                    SendMessageW(child, STM_GETICON, 0, 0))
-                    seen.hasIcon = true;
-                if (_wcsicmp(cls, L"Button") == 0)
-                    seen.buttons.push_back(GetDlgCtrlID(child));
+            if (HWND box = FindBox(handled)) {
+                handled.insert(box);
+                // The box has come up once its text and a button are there.
+                WaitFor(
+                    [box] {
+                        return GetDlgItem(box, 0xFFFF) &&
+                               FindWindowExW(box, nullptr, L"Button", nullptr);
+                    },
+                    2000);
+                BoxSeen seen = Inspect(box);
+                if (inspect_)
+                    inspect_(box);
+                seen_.push_back(seen);
+                const int buttonId = choose_ ? choose_(seen) : buttonId_;
+                Press(box, buttonId);
+                pending[box] = {buttonId, Clock::now()};
+                ++pressed_;
+                continue;
             }
-            if (inspect_)
-                inspect_(box);
-            seen_.push_back(seen);
-            const int buttonId = choose_ ? choose_(seen) : buttonId_;
-            PostMessageW(box, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
-                         reinterpret_cast<LPARAM>(GetDlgItem(box, buttonId)));
-            ++pressed_;
-            for (int i = 0; i < 250 && IsWindow(box); ++i)
-                Sleep(20);
+            // A press the box has not taken within half a second is made again, once the box
+            // is not covered by a nested one.
+            for (auto& [box, press] : pending)
+                if (IsWindow(box) && IsWindowVisible(box) && IsWindowEnabled(box) &&
+                    now - press.second > std::chrono::milliseconds(500)) {
+                    Press(box, press.first);
+                    press.second = now;
+                }
+            Sleep(20);
         }
+    }
+
+    static BoxSeen Inspect(HWND box) {
+        BoxSeen seen;
+        seen.caption = TextOf(box);
+        seen.text = TextOf(GetDlgItem(box, 0xFFFF));
+        seen.owner = GetWindow(box, GW_OWNER);
+        for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            wchar_t cls[64] = {};
+            GetClassNameW(child, cls, 64);
+            const LONG style = GetWindowLongW(child, GWL_STYLE);
+            if (_wcsicmp(cls, L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON &&
+                SendMessageW(child, STM_GETICON, 0, 0))
+                seen.hasIcon = true;
+            if (_wcsicmp(cls, L"Button") == 0)
+                seen.buttons.push_back(GetDlgCtrlID(child));
+        }
+        return seen;
     }
 
     int buttonId_;
@@ -196,6 +245,7 @@ private:
     std::function<void(HWND)> inspect_;
     std::vector<BoxSeen> seen_;
     std::atomic<bool> stop_{false};
+    std::atomic<bool> expired_{false};
     std::atomic<int> pressed_{0};
     std::thread thread_;
 };
