@@ -30,7 +30,7 @@ class Faults(h.GermTestCase):
         self.assertIn(b'"locked":true', holder.stdout.readline())
         self.assertFalse(r.opens_for_writing(sb.log), "the lock keeps others out")
 
-        self.run_show(sb, h.IDYES)
+        self.run_show(sb)
         self.assertIsNone(holder.poll(), "the lock was held for the whole run")
         self.assertEqual(sb.log_bytes(), OLD)
 
@@ -66,7 +66,7 @@ class Faults(h.GermTestCase):
         probe_file = folder / "probe.tmp"
         with self.assertRaises(OSError, msg="the folder refuses new files"):
             probe_file.write_bytes(b"")
-        self.run_show(sb, h.IDYES)
+        self.run_show(sb)
         self.assertEqual([p.name for p in folder.iterdir()], ["Germcatcher.exe"])
 
 

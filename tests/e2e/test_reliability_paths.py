@@ -63,7 +63,7 @@ class Paths(h.GermTestCase):
     def test_folders_with_0x5c_trail_bytes(self):
         sb = self.sandbox(name="能力.exe", subdir="表示/ソフト/能")
         self.assertEqual(sb.log.name, "能力.txt")
-        self.run_in(sb, h.IDYES)
+        self.run_in(sb)
 
     def test_dotted_double_byte_folder_and_no_extension(self):
         sb = self.sandbox(name="ソ能", subdir="表.ソフト")
@@ -73,7 +73,7 @@ class Paths(h.GermTestCase):
     def test_installation_path_longer_than_260_characters(self):
         sb = self.sandbox(subdir="/".join(f"長い名前のフォルダ{i}" + "x" * 50 for i in range(4)))
         self.assertGreater(len(h.winpath(sb.exe)), 260)
-        self.run_in(sb, h.IDYES, direct=True)
+        self.run_in(sb, direct=True)
 
 
 if __name__ == "__main__":

@@ -5,6 +5,7 @@
 //   probe press HWND ID | close HWND | restore HWND | sysclose HWND
 //   probe launch PATH [SHOWCMD]                  {"pid":N} at once, {"exit":CODE} at the end
 //   probe watch --pid N [--ms 10] [--max-s 120]  a line whenever a window of N changes
+//   probe at X Y                       the window under a screen point and its top-level window
 //   probe setlocale LCTYPE VALUE | localeinfo [--again-after-ms N]
 //   probe lockfile PATH SHARE SECONDS            SHARE: none, r, w, rw or a number
 //   probe screen                                 screen size and foreground window
@@ -600,6 +601,18 @@ int Focus(HWND h) {
     return 0;
 }
 
+// The top-level window under a screen point: what a click there would reach.
+int At(int argc, wchar_t** argv) {
+    if (argc < 4)
+        return Fail("usage: at X Y");
+    const POINT p{static_cast<LONG>(std::wcstol(argv[2], nullptr, 0)),
+                  static_cast<LONG>(std::wcstol(argv[3], nullptr, 0))};
+    HWND hit = WindowFromPoint(p);
+    Emit("{\"hwnd\":" + Num(reinterpret_cast<INT_PTR>(hit)) + ",\"root\":" +
+         Num(reinterpret_cast<INT_PTR>(hit ? GetAncestor(hit, GA_ROOT) : nullptr)) + "}");
+    return 0;
+}
+
 int MsgBox(int argc, wchar_t** argv) {
     if (argc < 4)
         return Fail("usage: msgbox TEXT FLAGS");
@@ -724,6 +737,8 @@ int wmain(int argc, wchar_t** argv) {
         return Focus(ParseHwnd(argv[2]));
     if (cmd == L"msgbox")
         return MsgBox(argc, argv);
+    if (cmd == L"at")
+        return At(argc, argv);
     if (cmd == L"startup")
         return Startup(argc, argv);
     return Fail("unknown command");
