@@ -4,8 +4,11 @@
     dist.py BUILD_DIR OUT_DIR
 
 Writes OUT_DIR/Germcatcher-<version>-windows-x64.zip (Germcatcher.exe, README-en.txt,
-README-ja.txt) and OUT_DIR/SHA256SUMS. The version is the CMake project's, read from the build
-folder's cache. The zip is the same byte for byte whenever and wherever it is made: fixed entry
+README-ja.txt, LICENSE.txt, THIRD-PARTY-NOTICES.txt), OUT_DIR/Germcatcher-<version>-windows-x64
+.buildinfo (the source commit, SOURCE_DATE_EPOCH, the versions of the Debian packages whose output
+reaches the bytes, and the sums) and OUT_DIR/SHA256SUMS. The version is the CMake project's, read
+from the build folder's cache. The third-party notices come from the program's linker map (see
+notices.py). The zip is the same byte for byte whenever and wherever it is made: fixed entry
 order, attributes and times, the time being SOURCE_DATE_EPOCH or else the last commit's.
 
 Signing (optional): SIGN_PFX names a PKCS#12 file and SIGN_PASSWORD_FILE a file holding its
@@ -26,8 +29,19 @@ import zipfile
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(ROOT / "tools"))
+import notices  # noqa: E402
+
 EXE = "Germcatcher.exe"
 GUIDES = ("README-en.txt", "README-ja.txt")
+# The Debian packages whose output reaches the release's bytes: the cross compiler and its
+# runtime, the binutils, the Windows headers and runtime, the build and packing tools, and the
+# icon's renderers. osslsigncode is added when the release is signed.
+BUILD_PACKAGES = (
+    "g++-mingw-w64-x86-64-posix", "gcc-mingw-w64-x86-64-posix",
+    "gcc-mingw-w64-x86-64-posix-runtime", "binutils-mingw-w64-x86-64", "mingw-w64-x86-64-dev",
+    "mingw-w64-common", "cmake", "python3", "librsvg2-bin", "pngquant", "icoutils",
+)
 
 SIGNATURE_TEXT = {
     "README-en.txt": {
@@ -70,14 +84,51 @@ def source_time():
     return int(r.stdout)
 
 
+def notepad_text(text):
+    """Text as Notepad on any Windows reads it: UTF-8 with a byte order mark, CR LF."""
+    return b"\xef\xbb\xbf" + text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-8")
+
+
 def guide(name, version, zip_name, signed):
-    """A guide as Notepad on any Windows reads it: UTF-8 with a byte order mark, CR LF."""
     text = (ROOT / "packaging" / f"{name}.in").read_text(encoding="utf-8")
     text = (text.replace("@VERSION@", version).replace("@ZIP@", zip_name)
             .replace("@SIGNATURE@", SIGNATURE_TEXT[name][signed]))
     if re.search(r"@[A-Z]+@", text):
         fail(f"{name}: a placeholder was left unfilled")
-    return b"\xef\xbb\xbf" + text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-8")
+    return notepad_text(text)
+
+
+def source_commit():
+    r = subprocess.run(["git", "-C", str(ROOT), "rev-parse", "HEAD"], capture_output=True,
+                       text=True, check=False)
+    if r.returncode != 0:
+        return "unknown (not a git checkout)"
+    dirty = subprocess.run(["git", "-C", str(ROOT), "status", "--porcelain"],
+                           capture_output=True, text=True, check=False).stdout.strip()
+    return r.stdout.strip() + (" (with uncommitted changes)" if dirty else "")
+
+
+def buildinfo(version, when, signed, files):
+    """A short record in the spirit of Debian's .buildinfo: what to rebuild from and with."""
+    packages = BUILD_PACKAGES + (("osslsigncode",) if signed else ())
+    lines = [
+        "Format: 1.0",
+        "Source: Germcatcher",
+        f"Version: {version}",
+        f"Source-Commit: {source_commit()}",
+        f"Source-Date-Epoch: {when}",
+        "Build-Origin: Debian 12",
+        "Build-Architecture: amd64",
+        "Host-Architecture: windows-x64",
+        f"Signed: {'yes' if signed else 'no'}",
+        f"Python: {sys.version.split()[0]} ({sys.executable})",
+        "Installed-Build-Depends:",
+    ]
+    lines += [f" {p} (= {notices.version_of(p)})" + ("," if i < len(packages) - 1 else "")
+              for i, p in enumerate(packages)]
+    lines.append("Checksums-Sha256:")
+    lines += [f" {hashlib.sha256(data).hexdigest()} {len(data)} {name}" for name, data in files]
+    return "\n".join(lines) + "\n"
 
 
 def sign(exe, work):
@@ -127,8 +178,14 @@ def main(build, out):
     when = source_time()
     # A failed run leaves no earlier release behind to be taken for its result.
     out.mkdir(parents=True, exist_ok=True)
-    for old in [*out.glob("Germcatcher-*-windows-x64.zip"), out / "SHA256SUMS"]:
+    for old in [*out.glob("Germcatcher-*-windows-x64.zip"),
+                *out.glob("Germcatcher-*-windows-x64.buildinfo"), out / "SHA256SUMS"]:
         old.unlink(missing_ok=True)
+    link_map = build / "Germcatcher.map"
+    if not link_map.exists():
+        fail(f"{link_map} is missing: the linker writes it with the program; build again")
+    third_party, components = notices.notices(link_map.read_text(encoding="utf-8",
+                                                                 errors="replace"), version)
 
     with tempfile.TemporaryDirectory(prefix="germ-dist-") as tmp:
         work = Path(tmp)
@@ -141,15 +198,24 @@ def main(build, out):
             fail("the program fails its hardening check:\n" + check.stdout)
         data = program.read_bytes()
 
-    entries = [(EXE, data)] + [(g, guide(g, version, zip_name, signed)) for g in GUIDES]
+    entries = [(EXE, data)] + [(g, guide(g, version, zip_name, signed)) for g in GUIDES] + [
+        ("LICENSE.txt", notepad_text((ROOT / "LICENSE").read_text(encoding="utf-8"))),
+        ("THIRD-PARTY-NOTICES.txt", notepad_text(third_party)),
+    ]
     write_zip(out / zip_name, entries, when)
+    zip_data = (out / zip_name).read_bytes()
+    info_name = zip_name[: -len(".zip")] + ".buildinfo"
+    info = buildinfo(version, when, signed, [(EXE, data), (zip_name, zip_data)]).encode()
+    (out / info_name).write_bytes(info)
     sums = "".join(f"{hashlib.sha256(b).hexdigest()}  {n}\n"
-                   for n, b in ((zip_name, (out / zip_name).read_bytes()), (EXE, data)))
+                   for n, b in ((zip_name, zip_data), (EXE, data), (info_name, info)))
     (out / "SHA256SUMS").write_text(sums)
 
     print(f"dist: {out / zip_name} ({(out / zip_name).stat().st_size / 1024:.1f} KiB), "
           f"version {version}, entries dated "
           f"{datetime.datetime.fromtimestamp(when, datetime.timezone.utc):%Y-%m-%d %H:%M:%S} UTC")
+    print("dist: third-party notices for " + "; ".join(components.values()))
+    print(f"dist: {out / info_name}")
     if signed:
         print("dist: Germcatcher.exe is signed")
     else:

@@ -6,6 +6,7 @@ alone names the version everywhere a user sees one; the program carries its own 
 Builds the Windows program again from a copy of the sources (about a minute), so it runs with
 the other tests only after the Windows preset has been built (GERM_WINDOWS_BUILD names it).
 """
+import hashlib
 import os
 import re
 import shutil
@@ -62,9 +63,53 @@ class Release(unittest.TestCase):
         self.assertIn("UNSIGNED release", said, "an unsigned release says so")
         return next(out.glob("*.zip"))
 
+    def assert_release_contents(self, release):
+        """The zip holds the program, its guides, its licence and notices; the buildinfo names
+        this machine's package versions and the files' sums, and SHA256SUMS covers it."""
+        with zipfile.ZipFile(release) as z:
+            self.assertEqual(z.namelist(), ["Germcatcher.exe", "README-en.txt", "README-ja.txt",
+                                            "LICENSE.txt", "THIRD-PARTY-NOTICES.txt"])
+            notices = z.read("THIRD-PARTY-NOTICES.txt").decode("utf-8-sig")
+            exe = z.read("Germcatcher.exe")
+        for text in ("mingw-w64 runtime", "ZPL-2.1", "winpthreads", "GCC RUNTIME LIBRARY EXCEPTION"):
+            self.assertIn(text, notices)
+        info_path = release.with_suffix(".buildinfo")
+        info = info_path.read_text()
+        versions = re.findall(r"^ (\S+) \(= (\S+)\),?$", info, re.M)
+        self.assertIn("g++-mingw-w64-x86-64-posix", dict(versions))
+        for package, version in versions:
+            self.assertEqual(version, run("dpkg-query", "-W", "-f=${Version}", package), package)
+        sums = dict((name, digest) for digest, _, name in
+                    re.findall(r"^ ([0-9a-f]{64}) (\d+) (\S+)$", info, re.M))
+        self.assertEqual(sums, {"Germcatcher.exe": hashlib.sha256(exe).hexdigest(),
+                                release.name: hashlib.sha256(release.read_bytes()).hexdigest()})
+        listed = (release.parent / "SHA256SUMS").read_text()
+        self.assertIn(f"{hashlib.sha256(info_path.read_bytes()).hexdigest()}  {info_path.name}",
+                      listed)
+
+    def test_notices_name_an_archive_that_has_none(self):
+        """A scratch program linking one more runtime library (libquadmath) than ours: the
+        notices check stops and names it; without it the same program passes."""
+        tmp = Path(self.enterContext(tempfile.TemporaryDirectory(prefix="germ-notices-")))
+        (tmp / "q.c").write_text("#include <quadmath.h>\nint main(int c, char** v) {\n"
+                                 "  return (int)sqrtq((__float128)c);\n}\n")
+        (tmp / "p.c").write_text("int main(void) { return 0; }\n")
+        for name, libs in (("q", ["-lquadmath"]), ("p", [])):
+            # Objects named relative to the build folder are the program's own.
+            run("x86_64-w64-mingw32-gcc-posix", "-c", f"{name}.c", cwd=tmp)
+            run("x86_64-w64-mingw32-gcc-posix", "-static", f"{name}.o", *libs, "-o",
+                f"{name}.exe", f"-Wl,-Map={name}.map", cwd=tmp)
+        notices = ROOT / "tools" / "notices.py"
+        r = subprocess.run([sys.executable, notices, tmp / "q.map", tmp / "q.txt"],
+                           capture_output=True, text=True)
+        self.assertNotEqual(r.returncode, 0)
+        self.assertIn("libquadmath.a", r.stderr)
+        run(sys.executable, notices, tmp / "p.map", tmp / "p.txt")
+
     def test_second_build_elsewhere_and_later_is_byte_identical(self):
         tmp = Path(self.enterContext(tempfile.TemporaryDirectory(prefix="germ-repro-")))
         zip_here = self.dist(ROOT, BUILD, tmp / "dist-here")
+        self.assert_release_contents(zip_here)
 
         copy = tmp / "another" / "checkout"
         shutil.copytree(ROOT, copy, ignore=lambda d, names: LEFT_OUT & set(names))
