@@ -51,8 +51,8 @@ if(NOT GERM_SANITIZE)
     set_tests_properties(wine_env_start PROPERTIES FIXTURES_SETUP wine LABELS wine)
     set_tests_properties(wine_env_stop PROPERTIES FIXTURES_CLEANUP wine LABELS wine)
 
-    add_test(NAME wine_tests COMMAND ${wine_env} exec wine ${GERM_WINDOWS_BUILD_DIR}/germ_wine_tests.exe)
-    set_tests_properties(wine_tests PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK display
+    add_test(NAME win32_tests COMMAND ${wine_env} exec wine ${GERM_WINDOWS_BUILD_DIR}/germ_win32_tests.exe)
+    set_tests_properties(win32_tests PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK display
         LABELS wine TIMEOUT 600)
 
     # The shipped executable keeps its protections and imports only system DLLs.

@@ -101,22 +101,23 @@ if(probe_sources)
     target_link_libraries(probe PRIVATE user32 gdi32 comctl32 kernel32)
 endif()
 
-# Windows-side GoogleTest tests of the Win32 layers, run under Wine. Debian ships GoogleTest's
+# Windows-side GoogleTest tests of the Win32 layers: a native Windows program, run here under
+# Wine and on Windows from the test kit. Debian ships GoogleTest's
 # sources, which are built here with the cross compiler.
-file(GLOB wine_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*.cpp)
+file(GLOB win32_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win32/*.cpp)
 set(GERM_GTEST_SOURCE_DIR /usr/src/googletest/googletest CACHE PATH "GoogleTest's sources")
-if(wine_test_sources AND NOT EXISTS ${GERM_GTEST_SOURCE_DIR}/CMakeLists.txt)
+if(win32_test_sources AND NOT EXISTS ${GERM_GTEST_SOURCE_DIR}/CMakeLists.txt)
     message(FATAL_ERROR "GoogleTest's sources for the Windows-side tests are missing: no "
         "${GERM_GTEST_SOURCE_DIR}/CMakeLists.txt. Install them with tools/setup.sh (Debian "
         "package googletest) or point GERM_GTEST_SOURCE_DIR at a copy.")
 endif()
-if(wine_test_sources)
+if(win32_test_sources)
     set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
     add_subdirectory(${GERM_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
     target_compile_options(gtest PRIVATE -Wno-error)
     target_compile_options(gtest_main PRIVATE -Wno-error)
-    add_executable(germ_wine_tests ${wine_test_sources})
-    target_link_libraries(germ_wine_tests PRIVATE germ_core gtest gtest_main)
-    target_link_options(germ_wine_tests PRIVATE ${GERM_STATIC_LINK})
+    add_executable(germ_win32_tests ${win32_test_sources})
+    target_link_libraries(germ_win32_tests PRIVATE germ_core gtest gtest_main)
+    target_link_options(germ_win32_tests PRIVATE ${GERM_STATIC_LINK})
 endif()

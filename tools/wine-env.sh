@@ -32,6 +32,7 @@ start)
     cat >"$envfile" <<EOT
 export DISPLAY=:$n
 export GERM_SCREEN=$screen
+export GERM_MAY_CHANGE_SETTINGS=1
 export WINEPREFIX=$prefix
 export WINEDEBUG=-all
 export LANG=ja_JP.UTF-8

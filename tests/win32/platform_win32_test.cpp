@@ -15,6 +15,7 @@
 #include "platform/locale.h"
 #include "platform/text.h"
 #include "platform/win32/wide.h"
+#include "test_machine.h"
 
 using platform::win32::Narrow;
 using platform::win32::Widen;
@@ -95,7 +96,7 @@ TEST(PlatformWin32, ModuleFileNameIsThisExecutable) {
     const std::wstring wide = Widen(path);
     ASSERT_GT(wide.size(), 3u);
     EXPECT_EQ(wide.substr(1, 2), L":\\");
-    EXPECT_EQ(std::filesystem::path(wide).filename(), L"germ_wine_tests.exe");
+    EXPECT_EQ(std::filesystem::path(wide).filename(), L"germ_win32_tests.exe");
     EXPECT_TRUE(Exists(wide));
 }
 
@@ -139,6 +140,7 @@ TEST(PlatformWin32, ModuleFileNameOfAJapanesePathIsReadInFull) {
 }
 
 TEST(PlatformWin32, LocaleSettingsOfTheJapaneseUserLocale) {
+    GERM_NEEDS_JAPANESE_LOCALE();
     const platform::LocaleSettings s = platform::ReadLocaleSettings();
     EXPECT_EQ(s.shortDate, "yyyy/M/d");
     EXPECT_EQ(s.dateSeparator, "/");
@@ -153,6 +155,9 @@ TEST(PlatformWin32, LocaleSettingsOfTheJapaneseUserLocale) {
 }
 
 TEST(PlatformWin32, StampUnderTheJapaneseEraCalendarIsTheSystemsOwnDate) {
+    GERM_NEEDS_JAPANESE_LOCALE();
+    if (!test_machine::MayChangeUserSettings())
+        GTEST_SKIP() << "changes the user's calendar for a moment: only in the test environment";
     // As a 和暦 user sets it: the era calendar and a pattern with the era; put back afterwards.
     struct Setting {
         LCTYPE type;
