@@ -1,12 +1,18 @@
-"""Drives the real Germcatcher.exe under Wine in Xvfb for the end-to-end tests.
+"""Drives the real Germcatcher.exe for the end-to-end tests, under Wine in Xvfb or on Windows.
 
-Run inside the test environment (tools/wine-env.sh exec ...), which provides DISPLAY, WINEPREFIX
-and the Japanese locale. GERM_WINDOWS_BUILD names the Windows build folder holding
-Germcatcher.exe and probe.exe (default build/windows).
+Windows are read through probe.exe (JSON lines); input is real input where the scenario is about
+the user's hand, and posted messages where only an answer is needed. Waits poll with generous
+timeouts; no test asserts how fast anything happens.
 
-Windows are read through probe.exe (JSON lines); input is real X input through xdotool where the
-scenario is about the user's hand, and posted messages where only an answer is needed.
-Waits poll with generous timeouts; no test asserts how fast anything happens.
+One seam, two sides, chosen by GERM_E2E_SIDE; no scenario knows which side runs it:
+- "x" (the default on Linux): programs start through wine, input comes from xdotool and pixels
+  from the X server. Run inside tools/wine-env.sh exec, which provides DISPLAY, WINEPREFIX and
+  the Japanese locale.
+- "windows" (the default on Windows): the probe gives the input (SendInput) and reads the pixels
+  (GDI). On Windows programs start directly; elsewhere through wine, in the same environment.
+
+GERM_WINDOWS_BUILD names the folder holding Germcatcher.exe and probe.exe (default
+build/windows). GERM_E2E_SHOTS names a folder for a screenshot of every failed test.
 """
 
 import datetime
@@ -14,6 +20,7 @@ import json
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -75,15 +82,10 @@ BOX_TEXT_ID = 0xFFFF
 # ---- probe and input ------------------------------------------------------------------------
 
 
-def winpath(path):
-    """The Windows name of a host path (Wine maps / to drive Z:)."""
-    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
-
-
 def probe(*args, timeout=30):
     """Runs one probe command and returns its JSON lines."""
     out = subprocess.run(
-        ["wine", str(PROBE), *map(str, args)],
+        SIDE.command([PROBE, *args]),
         stdin=subprocess.DEVNULL,
         stdout=subprocess.PIPE,
         stderr=subprocess.DEVNULL,
@@ -97,13 +99,167 @@ def xdo(*args):
     subprocess.run(["xdotool", *map(str, args)], check=True, timeout=20)
 
 
+def read_ppm(data):
+    """(width, height, RGB bytes) of a binary PPM."""
+    fields, pos = [], 0
+    while len(fields) < 4:  # magic, width, height, maxval
+        while data[pos : pos + 1].isspace():
+            pos += 1
+        if data[pos : pos + 1] == b"#":
+            pos = data.index(b"\n", pos)
+            continue
+        end = pos
+        while not data[end : end + 1].isspace():
+            end += 1
+        fields.append(data[pos:end])
+        pos = end
+    if fields[0] != b"P6" or fields[3] != b"255":
+        raise AssertionError(f"unexpected screenshot format {fields!r}")
+    return int(fields[1]), int(fields[2]), data[pos + 1 :]
+
+
+def read_bmp(data):
+    """(width, height, RGB bytes) of a 24-bit bottom-up BMP, as the probe writes it."""
+    offset, = struct.unpack_from("<I", data, 10)
+    width, height, _, bits = struct.unpack_from("<iiHH", data, 18)
+    if data[:2] != b"BM" or bits != 24 or height <= 0:
+        raise AssertionError("unexpected screenshot format")
+    stride = (width * 3 + 3) & ~3
+    rows = []
+    for y in range(height - 1, -1, -1):
+        row = data[offset + y * stride : offset + y * stride + width * 3]
+        rows.append(bytes(b for i in range(0, len(row), 3) for b in (row[i + 2], row[i + 1], row[i])))
+    return width, height, b"".join(rows)
+
+
+class XSide:
+    """Wine in Xvfb: programs through wine, input from xdotool, pixels from the X server."""
+
+    name = "x"
+
+    def command(self, args):
+        return ["wine", *map(str, args)]
+
+    def winpath(self, path):
+        return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+    def click(self, x, y, button=1):
+        xdo("mousemove", x, y, "click", button)
+
+    def gesture(self, x, y, button=3):
+        xdo("mousemove", x, y, "keydown", "shift", "keydown", "ctrl", "click", button, "keyup",
+            "ctrl", "keyup", "shift")
+
+    def key(self, *names):
+        xdo("key", *names)
+
+    def screen(self):
+        return read_ppm(subprocess.run(
+            ["import", "-display", os.environ["DISPLAY"], "-window", "root", "-depth", "8",
+             "ppm:-"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, check=True,
+            timeout=30).stdout)
+
+    def save_screen(self, path):
+        subprocess.run(["import", "-display", os.environ["DISPLAY"], "-window", "root",
+                        str(path)], stderr=subprocess.DEVNULL, timeout=30, check=False)
+        return path
+
+    def end_session(self, pid):
+        """A sign-out, which asks every window; returns the running process."""
+        del pid  # the session's end asks every program
+        return subprocess.Popen(["wineboot", "--end-session"], stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+class WindowsSide(XSide):
+    """The probe gives the input (SendInput) and reads the pixels (GDI). On Windows programs
+    start directly; elsewhere through wine."""
+
+    name = "windows"
+
+    def __init__(self):
+        self.wine = os.name != "nt"
+
+    def command(self, args):
+        return (["wine"] if self.wine else []) + [str(a) for a in args]
+
+    def winpath(self, path):
+        return super().winpath(path) if self.wine else str(Path(path).resolve())
+
+    def _input(self, *args):
+        if not any("sent" in line for line in probe("input", *args)):
+            raise AssertionError(f"the probe could not give the input {args!r}")
+
+    def click(self, x, y, button=1):
+        self._input("click", x, y, button)
+
+    def gesture(self, x, y, button=3):
+        self._input("gesture", x, y, button)
+
+    def key(self, *names):
+        self._input("key", *names)
+
+    def save_screen(self, path):
+        path = Path(path).with_suffix(".bmp")
+        probe("capture", self.winpath(path))
+        return path
+
+    def screen(self):
+        with tempfile.TemporaryDirectory(prefix="germ-shot-") as tmp:
+            path = self.save_screen(Path(tmp) / "screen.bmp")
+            if not path.exists():
+                raise AssertionError("the probe could not read the screen")
+            return read_bmp(path.read_bytes())
+
+    def end_session(self, pid):
+        return subprocess.Popen(self.command([PROBE, "endsession", pid]),
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+
+
+SIDE = WindowsSide() if os.environ.get("GERM_E2E_SIDE", "windows" if os.name == "nt" else "x") \
+    == "windows" else XSide()
+
+
+def winpath(path):
+    """The Windows name of a host path (under Wine, / is drive Z:)."""
+    return SIDE.winpath(path)
+
+
+def screen_size():
+    """The screen's size as the display was started (GERM_SCREEN, "WxH", from the test
+    environment), else as the probe reads it (on Windows)."""
+    if os.environ.get("GERM_SCREEN"):
+        width, height = os.environ["GERM_SCREEN"].split("x")
+        return int(width), int(height)
+    screen = probe("screen")[0]
+    return screen["width"], screen["height"]
+
+
 def centre(rect):
     left, top, right, bottom = rect
     return (left + right) // 2, (top + bottom) // 2
 
 
 def click(x, y, button=1):
-    xdo("mousemove", x, y, "click", button)
+    SIDE.click(x, y, button)
+
+
+def key(*names):
+    """Keys as xdotool names them ("alt+F4", "shift+Tab", "Return", "space", "c")."""
+    SIDE.key(*names)
+
+
+def gesture(dlg, button=3):
+    """Shift+Ctrl+click (right by default) on the dialog's bar: the hidden unlock gesture."""
+    SIDE.gesture(*centre(bar_of(dlg)["rect"]), button)
+
+
+def click_close_box(dlg):
+    """A real click on the dialog's close box. Real input keeps its order after a gesture, where
+    a posted WM_CLOSE would be handled before the gesture's pending input."""
+    closebox = probe("closebox", dlg["hwnd"])[0]
+    click(closebox["x"], closebox["y"])
 
 
 def wait_for(predicate, timeout, what, interval=0.05):
@@ -177,33 +333,10 @@ def button_centre(window, ident):
 
 
 class Shot:
-    """A screenshot of the whole virtual screen as RGB bytes."""
+    """A screenshot of the whole screen as RGB bytes."""
 
     def __init__(self):
-        ppm = subprocess.run(
-            ["import", "-display", os.environ["DISPLAY"], "-window", "root", "-depth", "8", "ppm:-"],
-            stdout=subprocess.PIPE,
-            stderr=subprocess.DEVNULL,
-            check=True,
-            timeout=30,
-        ).stdout
-        fields = []
-        pos = 0
-        while len(fields) < 4:  # magic, width, height, maxval
-            while ppm[pos : pos + 1].isspace():
-                pos += 1
-            if ppm[pos : pos + 1] == b"#":
-                pos = ppm.index(b"\n", pos)
-                continue
-            end = pos
-            while not ppm[end : end + 1].isspace():
-                end += 1
-            fields.append(ppm[pos:end])
-            pos = end
-        if fields[0] != b"P6" or fields[3] != b"255":
-            raise AssertionError(f"unexpected screenshot format {fields!r}")
-        self.width, self.height = int(fields[1]), int(fields[2])
-        self.pixels = ppm[pos + 1 :]
+        self.width, self.height, self.pixels = SIDE.screen()
 
     def pixel(self, x, y):
         i = (y * self.width + x) * 3
@@ -278,7 +411,7 @@ class Program:
     and so the program's (Wine's debug output goes to standard error)."""
 
     def __init__(self, exe, showcmd=None, wrapper=(), env=None, stderr=subprocess.DEVNULL):
-        args = [*wrapper, "wine", str(PROBE), "launch", winpath(exe)]
+        args = [*wrapper, *SIDE.command([PROBE, "launch", winpath(exe)])]
         if showcmd is not None:
             args.append(str(showcmd))
         self.started = datetime.datetime.now()
@@ -408,7 +541,7 @@ class Watch:
 
     def __init__(self, pid, ms=10):
         self._proc = subprocess.Popen(
-            ["wine", str(PROBE), "watch", "--pid", str(pid), "--ms", str(ms), "--max-s", "300"],
+            SIDE.command([PROBE, "watch", "--pid", pid, "--ms", ms, "--max-s", 300]),
             stdin=subprocess.DEVNULL,
             stdout=subprocess.PIPE,
             stderr=subprocess.DEVNULL,
@@ -465,12 +598,25 @@ class GermTestCase(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        for var in ("DISPLAY", "WINEPREFIX"):
-            if var not in os.environ:
-                raise RuntimeError(f"{var} is not set: run through tools/wine-env.sh exec")
+        if os.name != "nt":
+            for var in ("DISPLAY", "WINEPREFIX"):
+                if var not in os.environ:
+                    raise RuntimeError(f"{var} is not set: run through tools/wine-env.sh exec")
         for path in (EXE, PROBE):
             if not path.exists():
                 raise RuntimeError(f"{path} is missing: build the Windows preset first")
+
+    def tearDown(self):
+        """A failed test leaves a picture of the screen in GERM_E2E_SHOTS, taken before its
+        programs are ended (that is left to the cleanups, which come after)."""
+        folder = os.environ.get("GERM_E2E_SHOTS")
+        if not folder or self._outcome.success:
+            return
+        Path(folder).mkdir(parents=True, exist_ok=True)
+        try:
+            SIDE.save_screen(Path(folder) / f"{self.id()}.png")
+        except Exception as e:  # a missing picture must not hide the failure itself
+            print(f"no screenshot: {e}", file=sys.stderr)
 
     def sandbox(self, **kwargs):
         box = Sandbox(**kwargs)

@@ -12,20 +12,6 @@ import harness as h
 STATUS = {h.IDYES: h.ERASING, h.IDNO: h.SEARCHING}
 
 
-def gesture(dlg, button=3):
-    """Shift+Ctrl+click (right by default) on the dialog's bar: the hidden unlock gesture."""
-    x, y = h.centre(h.bar_of(dlg)["rect"])
-    h.xdo("mousemove", x, y, "keydown", "shift", "keydown", "ctrl", "click", button, "keyup",
-          "ctrl", "keyup", "shift")
-
-
-def click_close_box(dlg):
-    """A real click on the dialog's close box. Real input keeps its order after a gesture, where
-    a posted WM_CLOSE would be handled before the gesture's pending input."""
-    closebox = h.probe("closebox", dlg["hwnd"])[0]
-    h.click(closebox["x"], closebox["y"])
-
-
 def show_then_end(tc, prog, answer):
     """Answers the question, checks that the show runs (its dialog with the path's status line
     and a moving bar), then unlocks the window and leaves through the close query's No.
@@ -33,8 +19,8 @@ def show_then_end(tc, prog, answer):
     tc.answer_question(prog, answer, real_click=False)
     dlg = prog.wait_dialog(lambda w: h.label_of(w)["text"] == STATUS[answer])
     tc.assert_bar_advances(prog, "the show")
-    gesture(dlg)
-    click_close_box(dlg)
+    h.gesture(dlg)
+    h.click_close_box(dlg)
     box = prog.wait_box(h.BUSY)
     tc.assertEqual(h.box_buttons(box), [h.IDYES, h.IDNO], "the gesture unlocked the window")
     prog.answer(box, h.IDNO)
@@ -46,7 +32,7 @@ def show_then_end(tc, prog, answer):
 
 def attrib(path, flags):
     """The Windows read-only attribute through Wine's own attrib."""
-    subprocess.run(["wine", "cmd", "/c", "attrib", flags, h.winpath(path)],
+    subprocess.run(h.SIDE.command(["cmd", "/c", "attrib", flags, h.winpath(path)]),
                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL, timeout=60, check=False)
 

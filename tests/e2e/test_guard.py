@@ -2,14 +2,12 @@
 input."""
 
 import datetime
-import subprocess
 import sys
 import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import harness as h  # noqa: E402
-import reliability as r  # noqa: E402
 
 
 class Guard(h.GermTestCase):
@@ -43,12 +41,12 @@ class Guard(h.GermTestCase):
     def test_locked_window_refuses_closes_from_the_frame(self):
         sb, prog, dlg, before = self.start_show(h.IDNO, h.SEARCHING)
 
-        r.click_close_box(dlg)
+        h.click_close_box(dlg)
         self.expect_paused_box(prog, h.BUSY, [h.IDOK])
         self.expect_show_goes_on(prog, "the close box")
 
         h.click(*h.centre(h.label_of(dlg)["rect"]))  # focus the dialog for the keyboard
-        h.xdo("key", "alt+F4")
+        h.key("alt+F4")
         self.expect_paused_box(prog, h.BUSY, [h.IDOK])
         self.expect_show_goes_on(prog, "Alt+F4")
 
@@ -62,9 +60,9 @@ class Guard(h.GermTestCase):
 
         # Close on the system menu, opened and chosen from the keyboard.
         h.click(*h.centre(h.label_of(dlg)["rect"]))
-        h.xdo("key", "alt+space")
+        h.key("alt+space")
         time.sleep(0.5)
-        h.xdo("key", "c")
+        h.key("c")
         self.expect_paused_box(prog, h.BUSY, [h.IDOK])
         self.expect_show_goes_on(prog, "Close on the system menu")
 
@@ -73,8 +71,7 @@ class Guard(h.GermTestCase):
         self.expect_show_goes_on(prog, "Cancel")
 
         # Logging off asks the window too; the refusal keeps the program running.
-        session = subprocess.Popen(["wineboot", "--end-session"], stdin=subprocess.DEVNULL,
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        session = h.SIDE.end_session(prog.pid)
         self.addCleanup(lambda: session.poll() is None and session.kill())
         self.expect_paused_box(prog, h.BUSY, [h.IDOK])
         session.wait(30)
@@ -95,13 +92,13 @@ class Guard(h.GermTestCase):
         # The bar is no tab stop, so Tab and Shift+Tab keep the focus on the button; it is not
         # the dialog's cancel button, so Escape does nothing.
         for keys in (["Tab"], ["shift+Tab", "Escape"]):
-            h.xdo("key", *keys)
+            h.key(*keys)
             time.sleep(0.3)
             self.assertEqual(prog.focus(dlg), button, f"the focus stays on Cancel after {keys}")
         self.assertFalse([w for w in prog.visible() if h.is_box(w)], "no box after Escape")
 
         for key in ("space", "Return"):
-            h.xdo("key", key)
+            h.key(key)
             self.expect_paused_box(prog, h.CANCEL_TEXT, [h.IDOK])
             on_button(f"after the box that {key} brought")
         # Nothing stopped the show: it plays to its end.
@@ -113,17 +110,17 @@ class Guard(h.GermTestCase):
 
         # The left button, or a double gesture, leaves the window locked. The closes are real
         # clicks, so they come after the gestures.
-        r.gesture(dlg, button=1)
-        r.click_close_box(dlg)
+        h.gesture(dlg, button=1)
+        h.click_close_box(dlg)
         self.expect_paused_box(prog, h.BUSY, [h.IDOK])
-        r.gesture(dlg)
-        r.gesture(dlg)
-        r.click_close_box(dlg)
+        h.gesture(dlg)
+        h.gesture(dlg)
+        h.click_close_box(dlg)
         self.expect_paused_box(prog, h.BUSY, [h.IDOK])
 
         # Unlocked: the close box asks; Yes stays, No leaves.
-        r.gesture(dlg)
-        r.click_close_box(dlg)
+        h.gesture(dlg)
+        h.click_close_box(dlg)
         self.expect_paused_box(prog, h.BUSY, [h.IDYES, h.IDNO], answer=h.IDYES)
         self.expect_show_goes_on(prog, "answering Yes")
 

@@ -17,7 +17,7 @@ class Log(h.GermTestCase):
         sb.log.write_bytes(old)
         # Another program holds the log open, sharing reading and writing.
         holder = subprocess.Popen(
-            ["wine", str(h.PROBE), "lockfile", h.winpath(sb.log), "rw", "60"],
+            h.SIDE.command([h.PROBE, "lockfile", h.winpath(sb.log), "rw", "60"]),
             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
         )
         self.addCleanup(holder.stdout.close)

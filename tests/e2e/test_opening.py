@@ -8,7 +8,7 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import harness as h  # noqa: E402
 
-SCREEN_W, SCREEN_H = 1024, 768
+SCREEN_W, SCREEN_H = h.screen_size()
 
 
 class Opening(h.GermTestCase):

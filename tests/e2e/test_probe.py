@@ -18,7 +18,7 @@ class ProbeReadsAndAnswersBoxes(h.GermTestCase):
 
     def open_box(self, text, flags):
         proc = subprocess.Popen(
-            ["wine", str(h.PROBE), "msgbox", text.replace("\n", "\\n"), str(flags)],
+            h.SIDE.command([h.PROBE, "msgbox", text.replace("\n", "\\n"), flags]),
             stdin=subprocess.DEVNULL,
             stdout=subprocess.PIPE,
             stderr=subprocess.DEVNULL,

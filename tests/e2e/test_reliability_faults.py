@@ -23,7 +23,7 @@ class Faults(h.GermTestCase):
         sb.log.write_bytes(OLD)
         # Opened for reading and writing and shared with nobody.
         holder = subprocess.Popen(
-            ["wine", str(h.PROBE), "lockfile", h.winpath(sb.log), "none", "120"],
+            h.SIDE.command([h.PROBE, "lockfile", h.winpath(sb.log), "none", "120"]),
             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         self.addCleanup(holder.stdout.close)
         self.addCleanup(lambda: holder.poll() is None and (holder.kill(), holder.wait()))

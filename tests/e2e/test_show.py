@@ -7,7 +7,7 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import harness as h  # noqa: E402
 
-SCREEN = [0, 0, 1024, 768]
+SCREEN = [0, 0, *h.screen_size()]
 BLUE = (0, 0, 255)
 TICK_MS = 125
 # From the dialog's appearance to the first finale box: the Yes bar's 50 steps and the tick that

@@ -6,6 +6,9 @@
 //   probe launch PATH [SHOWCMD]                  {"pid":N} at once, {"exit":CODE} at the end
 //   probe watch --pid N [--ms 10] [--max-s 120]  a line whenever a window of N changes
 //   probe at X Y                       the window under a screen point and its top-level window
+//   probe input click X Y [B] | gesture X Y [B] | key NAME...   real input through SendInput
+//   probe capture FILE.bmp             the screen's pixels
+//   probe endsession PID               a sign-out's questions to the windows of a process
 //   probe setlocale LCTYPE VALUE | localeinfo [--again-after-ms N]
 //   probe lockfile PATH SHARE SECONDS            SHARE: none, r, w, rw or a number
 //   probe screen                                 screen size and foreground window
@@ -17,6 +20,8 @@
 //                                                then ends that process
 #include <windows.h>
 #include <commctrl.h>
+
+#include "input.h"
 
 #include <cstdio>
 #include <cwchar>
@@ -739,6 +744,12 @@ int wmain(int argc, wchar_t** argv) {
         return MsgBox(argc, argv);
     if (cmd == L"at")
         return At(argc, argv);
+    if (cmd == L"input")
+        return Input(argc, argv);
+    if (cmd == L"capture")
+        return Capture(argc, argv);
+    if (cmd == L"endsession")
+        return EndSession(argc, argv);
     if (cmd == L"startup")
         return Startup(argc, argv);
     return Fail("unknown command");
