@@ -4,7 +4,7 @@ MAKEFLAGS += --no-print-directory
 WIN := build/windows
 RUN_PREFIX := $(CURDIR)/build/wine-prefix
 
-.PHONY: setup build build-windows build-host build-asan run test dist bench demo fuzz format clean
+.PHONY: setup build build-windows build-host build-asan run test dist test-kit bench demo fuzz format clean
 
 setup:
 	@tools/setup.sh
@@ -38,6 +38,10 @@ test: build build-asan
 export SIGN_PFX SIGN_PASSWORD_FILE SIGN_TIMESTAMP_URL
 dist: build-windows
 	@tools/dist.py $(WIN) build/dist
+
+# The tests for a Windows machine in one zip: build/dist/Germcatcher-<version>-windows-x64-tests.zip.
+test-kit: build-windows
+	@tools/test_kit.py $(WIN) build/dist
 
 bench: build
 	@bench/run.sh

@@ -77,6 +77,10 @@ if(NOT GERM_SANITIZE)
         LABELS release TIMEOUT 600 SKIP_RETURN_CODE 77
         ENVIRONMENT "GERM_WINDOWS_BUILD=${GERM_WINDOWS_BUILD_DIR}")
 
+    # The hosted Windows runner's workflow, checked by a linter: it cannot run here.
+    add_test(NAME workflow_lint COMMAND ${CMAKE_SOURCE_DIR}/tools/lint-workflows.sh)
+    set_tests_properties(workflow_lint PROPERTIES LABELS lint TIMEOUT 300)
+
     # The benchmark's own arithmetic (make bench): time lines and /proc readings to figures.
     add_test(NAME bench_analysis COMMAND python3 ${CMAKE_SOURCE_DIR}/bench/test_bench.py)
     set_tests_properties(bench_analysis PROPERTIES LABELS bench)
@@ -107,4 +111,21 @@ if(NOT GERM_SANITIZE)
             RUN_SERIAL TRUE LABELS "${labels}" TIMEOUT 900 SKIP_RETURN_CODE 77
             ENVIRONMENT "GERM_WINDOWS_BUILD=${GERM_WINDOWS_BUILD_DIR}")
     endforeach()
+
+    # The suites of the test kit once more on the Windows side: the probe gives the input and
+    # reads the pixels, in place of xdotool and ImageMagick, as on a Windows machine.
+    foreach(name IN ITEMS test_opening test_guard test_show)
+        add_test(NAME e2e_windows_side_${name} COMMAND ${wine_env} exec python3
+            ${CMAKE_SOURCE_DIR}/tests/e2e/${name}.py)
+        set_tests_properties(e2e_windows_side_${name} PROPERTIES FIXTURES_REQUIRED wine
+            RESOURCE_LOCK display RUN_SERIAL TRUE LABELS "e2e;windows_side" TIMEOUT 900
+            SKIP_RETURN_CODE 77
+            ENVIRONMENT "GERM_WINDOWS_BUILD=${GERM_WINDOWS_BUILD_DIR};GERM_E2E_SIDE=windows")
+    endforeach()
+    # The kit holds what it needs: packed, unpacked elsewhere and run from there.
+    add_test(NAME test_kit COMMAND ${wine_env} exec python3
+        ${CMAKE_SOURCE_DIR}/tests/kit/test_kit.py)
+    set_tests_properties(test_kit PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK display
+        RUN_SERIAL TRUE LABELS "e2e;kit" TIMEOUT 900
+        ENVIRONMENT "GERM_WINDOWS_BUILD=${GERM_WINDOWS_BUILD_DIR}")
 endif()

@@ -28,6 +28,13 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
+# npm, for the workflow linter, unless a Node.js with npm is there already.
+if ! command -v npm >/dev/null 2>&1; then
+    echo "setup: installing npm"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends npm >/dev/null
+fi
+
 regen=0
 for l in "${locales_wanted[@]}"; do
     if ! locale -a 2>/dev/null | grep -qix "${l/UTF-8/utf8}"; then

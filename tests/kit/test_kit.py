@@ -1,0 +1,49 @@
+#!/usr/bin/env python3
+"""The test kit holds everything it needs: packed, unpacked into a folder of its own, and run
+from there (with the Windows side's programs started through wine, in the test environment),
+its entry runs the Windows-side tests and an end-to-end suite and reports them."""
+
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import unittest
+import zipfile
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[2]
+BUILD = Path(os.environ.get("GERM_WINDOWS_BUILD", ROOT / "build" / "windows"))
+
+
+class Kit(unittest.TestCase):
+    def test_kit_unpacked_elsewhere_runs_and_reports(self):
+        tmp = Path(self.enterContext(tempfile.TemporaryDirectory(prefix="germ-kit-")))
+        subprocess.run([sys.executable, ROOT / "tools" / "test_kit.py", BUILD, tmp / "out"],
+                       check=True, capture_output=True)
+        kit = next((tmp / "out").glob("Germcatcher-*-windows-x64-tests.zip"))
+        with zipfile.ZipFile(kit) as z:
+            self.assertEqual(sorted(z.namelist()), sorted([
+                "Germcatcher.exe", "probe.exe", "germ_win32_tests.exe", "e2e/harness.py",
+                "e2e/test_opening.py", "e2e/test_guard.py", "e2e/test_show.py", "run_kit.py",
+                "run-tests.cmd"]))
+            self.assertIn(b"\r\npy -3 ", z.read("run-tests.cmd"))
+            z.extractall(tmp / "kit")
+        r = subprocess.run([sys.executable, tmp / "kit" / "run_kit.py", "--wine", "--suites",
+                            "test_opening"], cwd=tmp, stdin=subprocess.DEVNULL,
+                           capture_output=True, text=True, timeout=900)
+        print(r.stdout, file=sys.stderr)
+        lines = r.stdout.strip().splitlines()
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        self.assertRegex(lines[0], r"^win32_tests: [1-9]\d* passed, 0 failed")
+        self.assertRegex(lines[1], r"^test_opening: [1-9]\d* passed, 0 failed")
+        self.assertRegex(lines[-1], r"^[1-9]\d* passed, 0 failed$")
+        # Its own folder gets the logs; no failure left a screenshot.
+        self.assertTrue((tmp / "kit" / "logs" / "test_opening.txt").exists())
+        self.assertFalse((tmp / "kit" / "failures").exists())
+        m = re.match(r"(\d+)", lines[-1])
+        self.assertGreater(int(m.group(1)), 10)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
