@@ -610,7 +610,8 @@ class GermTestCase(unittest.TestCase):
         """A failed test leaves a picture of the screen in GERM_E2E_SHOTS, taken before its
         programs are ended (that is left to the cleanups, which come after)."""
         folder = os.environ.get("GERM_E2E_SHOTS")
-        if not folder or self._outcome.success:
+        result = self._outcome.result
+        if not folder or not any(t is self for t, _ in result.failures + result.errors):
             return
         Path(folder).mkdir(parents=True, exist_ok=True)
         try:
