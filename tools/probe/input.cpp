@@ -13,16 +13,6 @@
 
 namespace {
 
-int Say(const std::string& json, int code) {
-    std::fputs((json + "\n").c_str(), stdout);
-    std::fflush(stdout);
-    return code;
-}
-
-int Fail(const std::string& why) {
-    return Say("{\"error\":\"" + why + "\"}", 1);
-}
-
 void Send(std::vector<INPUT>& inputs) {
     if (!inputs.empty())
         SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
@@ -144,7 +134,8 @@ int Input(int argc, wchar_t** argv) {
             Key(inputs, VK_SHIFT, true);
         }
         Send(inputs);
-        return Say("{\"sent\":true}", 0);
+        Emit("{\"sent\":true}");
+        return 0;
     }
     if (what == L"key" && argc >= 4) {
         for (int i = 3; i < argc; ++i) {
@@ -153,7 +144,8 @@ int Input(int argc, wchar_t** argv) {
             Send(inputs);
             Sleep(20);
         }
-        return Say("{\"sent\":true}", 0);
+        Emit("{\"sent\":true}");
+        return 0;
     }
     return Fail("unknown input");
 }
@@ -195,7 +187,8 @@ int Capture(int argc, wchar_t** argv) {
     std::fwrite(&info, sizeof info, 1, out);
     std::fwrite(pixels.data(), 1, pixels.size(), out);
     std::fclose(out);
-    return Say("{\"width\":" + std::to_string(w) + ",\"height\":" + std::to_string(h) + "}", 0);
+    Emit("{\"width\":" + std::to_string(w) + ",\"height\":" + std::to_string(h) + "}");
+    return 0;
 }
 
 int EndSession(int argc, wchar_t** argv) {
@@ -228,5 +221,6 @@ int EndSession(int argc, wchar_t** argv) {
     for (HWND window : search.windows)
         SendMessageTimeoutW(window, WM_ENDSESSION, allowed, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000,
                             nullptr);
-    return Say(std::string("{\"allowed\":") + (allowed ? "true" : "false") + "}", 0);
+    Emit(std::string("{\"allowed\":") + (allowed ? "true" : "false") + "}");
+    return 0;
 }

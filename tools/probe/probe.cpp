@@ -76,15 +76,6 @@ std::string Quote(const std::wstring& w) {
     return out + "\"";
 }
 
-// Writes straight to the handle: no CRT buffering or newline translation, so a reader on a pipe
-// sees each line as soon as it is complete.
-void Emit(const std::string& line) {
-    std::string s = line + "\n";
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), s.data(), static_cast<DWORD>(s.size()), &written,
-              nullptr);
-}
-
 std::string Num(long long v) {
     return std::to_string(v);
 }
@@ -95,11 +86,24 @@ std::string Rect(const RECT& r) {
     return "[" + Num(r.left) + "," + Num(r.top) + "," + Num(r.right) + "," + Num(r.bottom) + "]";
 }
 
+} // namespace
+
+// Writes straight to the handle: no CRT buffering or newline translation, so a reader on a pipe
+// sees each line as soon as it is complete.
+void Emit(const std::string& line) {
+    std::string s = line + "\n";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), s.data(), static_cast<DWORD>(s.size()), &written,
+              nullptr);
+}
+
 int Fail(const std::string& why) {
     Emit("{\"error\":" + Quote(std::wstring(why.begin(), why.end())) +
          ",\"code\":" + Num(GetLastError()) + "}");
     return 2;
 }
+
+namespace {
 
 // ---- reading windows ----------------------------------------------------------------------
 
