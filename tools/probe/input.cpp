@@ -1,9 +1,8 @@
 // The probe's Windows side of the end-to-end tests: real input through SendInput, the screen's
 // pixels through GDI, and the session's end as Windows announces it. The same on Windows and
 // under Wine, so the tests need no X tools to give input or read pixels.
-#include "input.h"
-
-#include <windows.h>
+#include "commands.h"
+#include "output.h"
 
 #include <cstdio>
 #include <cwchar>
@@ -13,10 +12,38 @@
 
 namespace {
 
-void Send(std::vector<INPUT>& inputs) {
-    if (!inputs.empty())
-        SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+// Windows refuses input it cannot deliver (another desktop, a window of higher integrity, a
+// locked screen) and says so only in the count it returns: anything short of all is a failure.
+bool Send(std::vector<INPUT>& inputs) {
+    const UINT asked = static_cast<UINT>(inputs.size());
+    const UINT sent = asked ? SendInput(asked, inputs.data(), sizeof(INPUT)) : 0;
     inputs.clear();
+    return sent == asked;
+}
+
+int Refused() {
+    return Fail("SendInput refused the input (another desktop, a locked screen or a window of "
+                "higher integrity in front)");
+}
+
+// Keys go to the window in front, whoever it is: they are sent only when the window in front
+// belongs to the process expected, else the answer names the window that is in front.
+bool InFront(DWORD pid, std::string& front) {
+    HWND window = GetForegroundWindow();
+    DWORD owner = 0;
+    if (window)
+        GetWindowThreadProcessId(window, &owner);
+    if (owner == pid)
+        return true;
+    wchar_t title[256] = {};
+    if (window)
+        GetWindowTextW(window, title, 256);
+    front = "the window in front is " +
+            (window ? "\"" + Utf8(ClassOf(window)) + "\" \"" + Utf8(title) + "\" of process " +
+                          Num(owner)
+                    : std::string("none")) +
+            ", not one of process " + Num(pid);
+    return false;
 }
 
 void Key(std::vector<INPUT>& inputs, WORD vk, bool up) {
@@ -115,13 +142,15 @@ int Number(const wchar_t* s) {
 
 int Input(int argc, wchar_t** argv) {
     if (argc < 3)
-        return Fail("usage: input click X Y [BUTTON] | gesture X Y [BUTTON] | key NAME...");
+        return Fail(
+            "usage: input click X Y [BUTTON] | gesture X Y [BUTTON] | key [--pid N] NAME...");
     const std::wstring what = argv[2];
     std::vector<INPUT> inputs;
     if ((what == L"click" || what == L"gesture") && argc >= 5) {
         const int button = argc >= 6 ? Number(argv[5]) : (what == L"click" ? 1 : 3);
         MoveTo(inputs, Number(argv[3]), Number(argv[4]));
-        Send(inputs);
+        if (!Send(inputs))
+            return Refused();
         Sleep(20); // the move is seen before the press, as with a hand on the mouse
         if (what == L"gesture") {
             Key(inputs, VK_SHIFT, false);
@@ -133,15 +162,25 @@ int Input(int argc, wchar_t** argv) {
             Key(inputs, VK_CONTROL, true);
             Key(inputs, VK_SHIFT, true);
         }
-        Send(inputs);
+        if (!Send(inputs))
+            return Refused();
         Emit("{\"sent\":true}");
         return 0;
     }
     if (what == L"key" && argc >= 4) {
-        for (int i = 3; i < argc; ++i) {
+        int first = 3;
+        DWORD pid = 0;
+        if (std::wstring(argv[3]) == L"--pid" && argc >= 6) {
+            pid = static_cast<DWORD>(Number(argv[4]));
+            first = 5;
+        }
+        for (int i = first; i < argc; ++i) {
             if (!Chord(inputs, argv[i]))
                 return Fail("unknown key");
-            Send(inputs);
+            if (std::string front; pid && !InFront(pid, front))
+                return Fail(front);
+            if (!Send(inputs))
+                return Refused();
             Sleep(20);
         }
         Emit("{\"sent\":true}");
@@ -222,5 +261,13 @@ int EndSession(int argc, wchar_t** argv) {
         SendMessageTimeoutW(window, WM_ENDSESSION, allowed, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000,
                             nullptr);
     Emit(std::string("{\"allowed\":") + (allowed ? "true" : "false") + "}");
+    return 0;
+}
+int Screen() {
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    Emit("{\"width\":" + Num(GetSystemMetrics(SM_CXSCREEN)) +
+         ",\"height\":" + Num(GetSystemMetrics(SM_CYSCREEN)) + ",\"work\":" + Rect(work) +
+         ",\"foreground\":" + Num(reinterpret_cast<INT_PTR>(GetForegroundWindow())) + "}");
     return 0;
 }
