@@ -10,7 +10,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -110,8 +109,9 @@ struct BoxSeen {
 
 // On its own thread, waits for message boxes of this process; for each one it runs `inspect`
 // (on that thread, while the box is up), records it, then presses `buttonId` (or the button
-// `choose` picks for what the box shows), again while the same box is still up. A box under a
-// nested one is disabled and waits until the nested one is answered. It is also the watchdog of
+// `choose` picks for what the box shows), once: a box that does not take it is a failure the
+// watchdog reports. A box under a nested one is disabled and waits until the nested one is
+// answered. It is also the watchdog of
 // the calls that show boxes: past its time limit it answers any box still up, so the blocked
 // call returns, and the test fails saying so.
 class BoxPresser {
@@ -177,8 +177,6 @@ private:
     void Run() {
         using Clock = std::chrono::steady_clock;
         std::set<HWND> handled;
-        // Boxes pressed and the button and time of their last press.
-        std::map<HWND, std::pair<int, Clock::time_point>> pending;
         const auto end = Clock::now() + std::chrono::seconds(30);
         while (!stop_) {
             const auto now = Clock::now();
@@ -206,18 +204,9 @@ private:
                 seen_.push_back(seen);
                 const int buttonId = choose_ ? choose_(seen) : buttonId_;
                 Press(box, buttonId);
-                pending[box] = {buttonId, Clock::now()};
                 ++pressed_;
                 continue;
             }
-            // A press the box has not taken within half a second is made again, once the box
-            // is not covered by a nested one.
-            for (auto& [box, press] : pending)
-                if (IsWindow(box) && IsWindowVisible(box) && IsWindowEnabled(box) &&
-                    now - press.second > std::chrono::milliseconds(500)) {
-                    Press(box, press.first);
-                    press.second = now;
-                }
             Sleep(20);
         }
     }

@@ -15,6 +15,7 @@
 #include "platform/locale.h"
 #include "platform/text.h"
 #include "platform/win32/wide.h"
+#include "stamp_oracle.h"
 #include "test_machine.h"
 
 using platform::win32::Narrow;
@@ -100,12 +101,12 @@ TEST(PlatformWin32, ModuleFileNameIsThisExecutable) {
     EXPECT_TRUE(Exists(wide));
 }
 
-// Run by the test below inside a copy of this program: reports what the copy sees as its own
+// Run by the test below inside a copy of this program (disabled, so a plain run leaves it out):
+// reports what the copy sees as its own
 // file name.
-TEST(PlatformWin32Child, ReportModuleFileName) {
+TEST(PlatformWin32Child, DISABLED_ReportModuleFileName) {
     const char* report = std::getenv("GERM_MODULE_REPORT");
-    if (!report)
-        GTEST_SKIP() << "only run as a child";
+    ASSERT_TRUE(report) << "run by ModuleFileNameOfAJapanesePathIsReadInFull";
     platform::AppendToFile(report, platform::ModuleFileName(), true);
 }
 
@@ -123,7 +124,9 @@ TEST(PlatformWin32, ModuleFileNameOfAJapanesePathIsReadInFull) {
     ASSERT_TRUE(::CopyFileW(Widen(platform::ModuleFileName()).c_str(), copy.c_str(), FALSE));
     const std::string report = dir.File(L"report.txt");
     ASSERT_TRUE(::SetEnvironmentVariableW(L"GERM_MODULE_REPORT", Widen(report).c_str()));
-    std::wstring command = L"\"" + copy + L"\" --gtest_filter=PlatformWin32Child.*";
+    std::wstring command = L"\"" + copy +
+                           L"\" --gtest_also_run_disabled_tests "
+                           L"--gtest_filter=PlatformWin32Child.DISABLED_ReportModuleFileName";
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
@@ -139,35 +142,59 @@ TEST(PlatformWin32, ModuleFileNameOfAJapanesePathIsReadInFull) {
     EXPECT_EQ(activity_log::DeriveLogPath(seen), Narrow(deep + L"\\ゲーム.txt"));
 }
 
-TEST(PlatformWin32, LocaleSettingsOfTheJapaneseUserLocale) {
-    GERM_NEEDS_JAPANESE_LOCALE();
+// What the program reads is what the system answers for the user's current settings, whatever
+// the locale; the days come Monday first from the system and Sunday first in the settings.
+TEST(PlatformWin32, LocaleSettingsAreTheUsersOwn) {
+    using stamp_oracle::UserInfo;
     const platform::LocaleSettings s = platform::ReadLocaleSettings();
-    EXPECT_EQ(s.shortDate, "yyyy/M/d");
-    EXPECT_EQ(s.dateSeparator, "/");
-    EXPECT_EQ(s.timeSeparator, ":");
-    EXPECT_TRUE(s.twentyFourHour);
-    EXPECT_FALSE(s.hourLeadingZero);
-    EXPECT_EQ(s.amDesignator, "午前");
-    EXPECT_EQ(s.pmDesignator, "午後");
-    EXPECT_EQ(s.longMonthNames[0], "1月");
-    EXPECT_EQ(s.longDayNames[0], "日曜日"); // Windows counts from Monday, the arrays from Sunday
-    EXPECT_EQ(s.longDayNames[1], "月曜日");
+    EXPECT_EQ(s.shortDate, Narrow(UserInfo(LOCALE_SSHORTDATE)));
+    EXPECT_EQ(s.dateSeparator, Narrow(UserInfo(LOCALE_SDATE)));
+    EXPECT_EQ(s.timeSeparator, Narrow(UserInfo(LOCALE_STIME)));
+    EXPECT_EQ(s.twentyFourHour, UserInfo(LOCALE_ITIME) != L"0");
+    EXPECT_EQ(s.hourLeadingZero, UserInfo(LOCALE_ITLZERO) != L"0");
+    EXPECT_EQ(s.designatorBeforeTime, UserInfo(LOCALE_ITIMEMARKPOSN) != L"0");
+    EXPECT_EQ(s.amDesignator, Narrow(UserInfo(LOCALE_S1159)));
+    EXPECT_EQ(s.pmDesignator, Narrow(UserInfo(LOCALE_S2359)));
+    EXPECT_EQ(s.longMonthNames[0], Narrow(UserInfo(LOCALE_SMONTHNAME1)));
+    EXPECT_EQ(s.longMonthNames[11], Narrow(UserInfo(LOCALE_SMONTHNAME12)));
+    EXPECT_EQ(s.longDayNames[0], Narrow(UserInfo(LOCALE_SDAYNAME7)));
+    EXPECT_EQ(s.longDayNames[1], Narrow(UserInfo(LOCALE_SDAYNAME1)));
+    EXPECT_EQ(s.shortDayNames[6], Narrow(UserInfo(LOCALE_SABBREVDAYNAME6)));
+
+    // And the stamps written with them are the system's own rendering: morning, afternoon, noon
+    // and midnight (the date alone).
+    for (SYSTEMTIME t :
+         {SYSTEMTIME{2026, 12, 2, 8, 9, 3, 7, 0}, SYSTEMTIME{2026, 1, 4, 1, 15, 4, 5, 0},
+          SYSTEMTIME{2026, 12, 2, 8, 12, 0, 0, 0}, SYSTEMTIME{2026, 12, 2, 8, 0, 0, 0, 0}}) {
+        const platform::LocalTime local{t.wYear, t.wMonth,  t.wDay,    t.wDayOfWeek,
+                                        t.wHour, t.wMinute, t.wSecond, 0};
+        EXPECT_EQ(activity_log::FormatStamp(local, s), Narrow(stamp_oracle::Stamp(t)))
+            << t.wHour << ":" << t.wMinute;
+    }
 }
 
-TEST(PlatformWin32, StampUnderTheJapaneseEraCalendarIsTheSystemsOwnDate) {
-    GERM_NEEDS_JAPANESE_LOCALE();
+// Each calendar the user's locale offers, as a user picks it in the regional settings (the
+// Japanese era calendar under ja-JP): the stamp's date is the system's own rendering in it.
+TEST(PlatformWin32, StampInEachCalendarOfTheUserLocaleIsTheSystemsOwnDate) {
     if (!test_machine::MayChangeUserSettings())
-        GTEST_SKIP() << "changes the user's calendar for a moment: only in the test environment";
-    // As a 和暦 user sets it: the era calendar and a pattern with the era; put back afterwards.
+        GTEST_SKIP() << "changes the user's calendar for a moment: allowed with "
+                        "GERM_MAY_CHANGE_SETTINGS (run_kit.py --may-change-settings)";
+    std::vector<std::wstring> calendars;
+    ::EnumCalendarInfoExEx(
+        [](LPWSTR info, CALID, LPWSTR, LPARAM param) -> BOOL {
+            reinterpret_cast<std::vector<std::wstring>*>(param)->push_back(info);
+            return TRUE;
+        },
+        LOCALE_NAME_USER_DEFAULT, ENUM_ALL_CALENDARS, nullptr, CAL_ICALINTVALUE,
+        reinterpret_cast<LPARAM>(&calendars));
+    ASSERT_FALSE(calendars.empty());
+    // Put back afterwards, whatever happens.
     struct Setting {
         LCTYPE type;
         std::wstring old;
     } saved[] = {{LOCALE_ICALENDARTYPE, {}}, {LOCALE_SSHORTDATE, {}}};
-    for (Setting& setting : saved) {
-        wchar_t buffer[128] = {};
-        ::GetLocaleInfoW(LOCALE_USER_DEFAULT, setting.type, buffer, 128);
-        setting.old = buffer;
-    }
+    for (Setting& setting : saved)
+        setting.old = stamp_oracle::UserInfo(setting.type);
     struct PutBack {
         Setting* saved;
         ~PutBack() {
@@ -175,22 +202,22 @@ TEST(PlatformWin32, StampUnderTheJapaneseEraCalendarIsTheSystemsOwnDate) {
                 ::SetLocaleInfoW(LOCALE_USER_DEFAULT, saved[i].type, saved[i].old.c_str());
         }
     } putBack{saved};
-    ASSERT_TRUE(::SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_ICALENDARTYPE, L"3"));
-    ASSERT_TRUE(::SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, L"gg y/M/d"));
 
-    const platform::LocaleSettings s = platform::ReadLocaleSettings();
-    EXPECT_FALSE(s.gregorian);
-    // Windows writes 令和8/12/8; this Wine renders no era ("西暦" for gg) and the Gregorian
-    // year, so the oracle is the system's own rendering of the same pattern.
-    SYSTEMTIME date{2026, 12, 2, 8, 0, 0, 0, 0};
-    wchar_t expected[128] = {};
-    ASSERT_GT(::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &date, L"gg y'/'M'/'d", expected, 128,
-                                nullptr),
-              1);
-    const platform::LocalTime midnight{2026, 12, 8, 2, 0, 0, 0, 0};
-    EXPECT_EQ(activity_log::FormatStamp(midnight, s), Narrow(expected));
+    const SYSTEMTIME date{2026, 12, 2, 8, 14, 5, 9, 0};
     const platform::LocalTime later{2026, 12, 8, 2, 14, 5, 9, 0};
-    EXPECT_EQ(activity_log::FormatStamp(later, s), Narrow(expected) + " 14:05:09");
+    for (const std::wstring& calendar : calendars) {
+        SCOPED_TRACE(Narrow(calendar));
+        const int id = std::stoi(calendar);
+        // The calendars that count years as the Gregorian one does.
+        const bool gregorian = id == 1 || id == 2 || (id >= 9 && id <= 12);
+        ASSERT_TRUE(::SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_ICALENDARTYPE, calendar.c_str()));
+        // Another calendar's date with its era, as a 和暦 user writes it.
+        ASSERT_TRUE(::SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE,
+                                     gregorian ? saved[1].old.c_str() : L"gg y/M/d"));
+        const platform::LocaleSettings s = platform::ReadLocaleSettings();
+        EXPECT_EQ(s.gregorian, gregorian);
+        EXPECT_EQ(activity_log::FormatStamp(later, s), Narrow(stamp_oracle::Stamp(date)));
+    }
 }
 
 TEST(PlatformWin32, Utf8ToCp932) {
@@ -248,14 +275,14 @@ TEST(PlatformWin32, AppendToFileAlongsideOtherHandles) {
     EXPECT_EQ(ReadAll(Widen(file)).substr(0, 7), "oldXYgh");
 }
 
-// Run by the test below inside copies of this program: once every copy is ready, appends its
+// Run by the test below inside copies of this program (disabled, so a plain run leaves it out):
+// once every copy is ready, appends its
 // numbered entries, of varying lengths, one call each.
-TEST(PlatformWin32Child, AppendEntries) {
+TEST(PlatformWin32Child, DISABLED_AppendEntries) {
     const char* file = std::getenv("GERM_APPEND_FILE");
     const char* gate = std::getenv("GERM_APPEND_GATE");
     const char* writer = std::getenv("GERM_APPEND_WRITER");
-    if (!file || !gate || !writer)
-        GTEST_SKIP() << "only run as a child";
+    ASSERT_TRUE(file && gate && writer) << "run by AppendToFileFromSeveralProgramsAtOnce...";
     const HANDLE ready = ::OpenSemaphoreW(SEMAPHORE_MODIFY_STATE, FALSE, Widen(gate).c_str());
     const HANDLE go = ::OpenEventW(SYNCHRONIZE, FALSE, Widen(std::string(gate) + "-go").c_str());
     ASSERT_TRUE(ready && go);
@@ -287,7 +314,9 @@ TEST(PlatformWin32, AppendToFileFromSeveralProgramsAtOnceKeepsEveryEntry) {
         for (int i = 0; i < 250; ++i)
             expected.push_back(AppendEntry(writer, i));
         ::SetEnvironmentVariableW(L"GERM_APPEND_WRITER", Widen(writer).c_str());
-        std::wstring command = L"\"" + self + L"\" --gtest_filter=PlatformWin32Child.AppendEntries";
+        std::wstring command = L"\"" + self +
+                               L"\" --gtest_also_run_disabled_tests "
+                               L"--gtest_filter=PlatformWin32Child.DISABLED_AppendEntries";
         STARTUPINFOW si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
