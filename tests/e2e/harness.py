@@ -77,6 +77,7 @@ WS_MINIMIZEBOX = 0x00020000
 WS_MAXIMIZEBOX = 0x00010000
 WS_EX_TOPMOST = 0x00000008
 SS_TYPEMASK, SS_ICON = 0x1F, 0x03
+MENU_CLASS = "#32768"  # a popup menu's window, the system menu's among them
 BOX_TEXT_ID = 0xFFFF
 
 # ---- probe and input ------------------------------------------------------------------------
@@ -150,7 +151,8 @@ class XSide:
         xdo("mousemove", x, y, "keydown", "shift", "keydown", "ctrl", "click", button, "keyup",
             "ctrl", "keyup", "shift")
 
-    def key(self, *names):
+    def key(self, names, pid):
+        del pid  # X gives the keys to the window that has the display's focus
         xdo("key", *names)
 
     def screen(self):
@@ -187,8 +189,10 @@ class WindowsSide(XSide):
         return super().winpath(path) if self.wine else str(Path(path).resolve())
 
     def _input(self, *args):
-        if not any("sent" in line for line in probe("input", *args)):
-            raise AssertionError(f"the probe could not give the input {args!r}")
+        lines = probe("input", *args)
+        if not any("sent" in line for line in lines):
+            why = next((line["error"] for line in lines if "error" in line), "no answer")
+            raise AssertionError(f"the probe could not give the input {args!r}: {why}")
 
     def click(self, x, y, button=1):
         self._input("click", x, y, button)
@@ -196,8 +200,9 @@ class WindowsSide(XSide):
     def gesture(self, x, y, button=3):
         self._input("gesture", x, y, button)
 
-    def key(self, *names):
-        self._input("key", *names)
+    def key(self, names, pid):
+        """Sent only while a window of `pid` is in front, where keys go."""
+        self._input("key", "--pid", pid, *names)
 
     def save_screen(self, path):
         path = Path(path).with_suffix(".bmp")
@@ -245,11 +250,6 @@ def click(x, y, button=1):
     SIDE.click(x, y, button)
 
 
-def key(*names):
-    """Keys as xdotool names them ("alt+F4", "shift+Tab", "Return", "space", "c")."""
-    SIDE.key(*names)
-
-
 def gesture(dlg, button=3):
     """Shift+Ctrl+click (right by default) on the dialog's bar: the hidden unlock gesture."""
     SIDE.gesture(*centre(bar_of(dlg)["rect"]), button)
@@ -272,6 +272,18 @@ def wait_for(predicate, timeout, what, interval=0.05):
             return last
         if time.monotonic() > deadline:
             raise AssertionError(f"timed out after {timeout} s waiting for {what}")
+        time.sleep(interval)
+
+
+def hold_for(seconds, predicate, what, interval=0.1):
+    """Samples predicate() for `seconds` and fails the first time it is false: a check that
+    something does not happen."""
+    deadline = time.monotonic() + seconds
+    while True:
+        if not predicate():
+            raise AssertionError(f"not held for {seconds} s: {what}")
+        if time.monotonic() > deadline:
+            return
         time.sleep(interval)
 
 
@@ -345,43 +357,50 @@ class Shot:
 
 # ---- the activity log -----------------------------------------------------------------------
 
-# ja-JP: short date yyyy/M/d, then " H:mm:ss" unless the time is exactly midnight.
-STAMP = re.compile(
-    rb"(\d{4})/(1[0-2]|[1-9])/(3[01]|[12]\d|[1-9])"
-    rb"(?: (2[0-3]|1\d|\d):([0-5]\d):([0-5]\d))?"
-)
-
 
 def parse_log(data):
-    """Splits log bytes into entries [(kind, stamp bytes, datetime)]; fails on any stray byte."""
+    """Splits log bytes into entries [(kind, stamp bytes)] by the entries' own texts; fails on a
+    missing or broken stamp and on any stray byte. Whether a stamp is right is for
+    assert_stamps_between, which asks the machine."""
     entries = []
     pos = 0
     while pos < len(data):
-        m = STAMP.match(data, pos)
-        if not m:
+        found = [(at, kind) for kind, text in LOG_TEXTS.items()
+                 if (at := data.find(text, pos)) >= 0]
+        if not found:
+            raise AssertionError(f"no entry text after byte {pos}: {data[pos:pos + 48]!r}")
+        at, kind = min(found)
+        stamp = data[pos:at]
+        if not stamp or b"\r" in stamp or b"\n" in stamp:
             raise AssertionError(f"no time stamp at byte {pos}: {data[pos:pos + 48]!r}")
-        kind = next((k for k, t in LOG_TEXTS.items() if data.startswith(t, m.end())), None)
-        if kind is None:
-            raise AssertionError(f"no entry text after stamp at byte {pos}: {data[pos:pos + 48]!r}")
-        y, mo, d = (int(g) for g in m.group(1, 2, 3))
-        if m.group(4) is None:
-            when = datetime.datetime(y, mo, d)
-        else:
-            when = datetime.datetime(y, mo, d, *(int(g) for g in m.group(4, 5, 6)))
-            if when.time() == datetime.time(0, 0, 0):
-                raise AssertionError(f"midnight stamp with a time at byte {pos}: {m.group(0)!r}")
-        entries.append((kind, m.group(0), when))
-        pos = m.end() + len(LOG_TEXTS[kind])
+        entries.append((kind, stamp))
+        pos = at + len(LOG_TEXTS[kind])
     return entries
 
 
+def expected_stamps(before, after):
+    """Every stamp the machine's user settings give for a whole second in [before - 1 s,
+    after + 1 s], as the log's code page 932 bytes: the system renders each (the probe's
+    stamps), so no format is assumed here."""
+    start = before.replace(microsecond=0) - datetime.timedelta(seconds=1)
+    count = int((after - start).total_seconds()) + 2
+    lines = probe("stamps", start.strftime("%Y-%m-%dT%H:%M:%S"), count)
+    if len(lines) != count or any("stamp" not in line for line in lines):
+        raise AssertionError(f"the probe could not render the stamps: {lines[-1:]}")
+    return {line["stamp"].encode("cp932", errors="replace") for line in lines}
+
+
+def assert_stamps_in(entries, allowed, what="the run's time"):
+    for kind, raw in entries:
+        if raw not in allowed:
+            raise AssertionError(f"{kind} stamp {raw!r} is not one the user's settings give for "
+                                 f"{what} (e.g. {sorted(allowed)[:2]})")
+
+
 def assert_stamps_between(entries, before, after):
-    """Every stamp lies in [before, after] (stamps are cut to whole seconds)."""
-    low = before.replace(microsecond=0) - datetime.timedelta(seconds=1)
-    high = after + datetime.timedelta(seconds=1)
-    for kind, raw, when in entries:
-        if not low <= when <= high:
-            raise AssertionError(f"{kind} stamp {raw!r} outside {low} .. {high}")
+    """Every stamp is exactly what the user's settings give for a second in [before, after]
+    (stamps are cut to whole seconds)."""
+    assert_stamps_in(entries, expected_stamps(before, after), f"{before} .. {after}")
 
 
 # ---- the program under test -----------------------------------------------------------------
@@ -490,30 +509,28 @@ class Program:
         return self.wait_window(lambda w: w["class"] == "TForm1" and predicate(w), what, timeout)
 
     def answer(self, box, ident, real_click=False):
-        """Presses a button of a box and waits until the box has gone. A box that has only just
-        appeared may not take the first press yet; the press is repeated while the same box is
-        still up, a click only while that box is what lies under the pointer."""
+        """Presses a button of a box once, then waits for the box to go. A real click waits first
+        until the box is what lies under the button's centre, as a person sees it before they
+        click."""
 
         def gone():
             return not self.running() or all(w["hwnd"] != box["hwnd"] for w in self.visible())
 
-        for attempt in range(10):
-            if real_click:
-                x, y = button_centre(box, ident)
-                if attempt and probe("at", x, y)[0]["root"] != box["hwnd"]:
-                    if gone():
-                        return
-                    raise AssertionError(f"the box {box_text(box)!r} is no longer under the "
-                                         "pointer; the click is not repeated")
-                click(x, y)
-            else:
-                probe("press", box["hwnd"], ident)
-            try:
-                wait_for(gone, 3, "the box to close")
-                return
-            except AssertionError:
-                pass
-        raise AssertionError(f"the box {box_text(box)!r} did not take the press of {ident}")
+        if real_click:
+            x, y = button_centre(box, ident)
+            wait_for(lambda: gone() or probe("at", x, y)[0]["root"] == box["hwnd"], 10,
+                     f"the box {box_text(box)!r} under the pointer")
+            if gone():
+                raise AssertionError(f"the box {box_text(box)!r} went before it was clicked")
+            click(x, y)
+        else:
+            probe("press", box["hwnd"], ident)
+        wait_for(gone, 30, f"the box {box_text(box)!r} to take the press of {ident}")
+
+    def key(self, *names):
+        """Keys as xdotool names them ("alt+F4", "shift+Tab", "Return", "space", "c"), for the
+        program's window in front (a click on it brings it there)."""
+        SIDE.key(names, self.pid)
 
     def dialog(self):
         for w in self.windows():
@@ -653,7 +670,7 @@ class GermTestCase(unittest.TestCase):
 
     def assert_log(self, sandbox, kinds, before, after):
         entries = parse_log(sandbox.log_bytes())
-        self.assertEqual([k for k, _, _ in entries], kinds)
+        self.assertEqual([k for k, _ in entries], kinds)
         assert_stamps_between(entries, before, after)
         return entries
 

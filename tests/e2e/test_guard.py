@@ -3,7 +3,6 @@ input."""
 
 import datetime
 import sys
-import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
@@ -27,8 +26,8 @@ class Guard(h.GermTestCase):
         self.assertEqual(h.box_buttons(box), buttons)
         self.assertFalse(h.box_has_icon(box))
         held = prog.bar_position()
-        time.sleep(0.5)  # four ticks' time
-        self.assertEqual(prog.bar_position(), held, "the bar stands still while the box is up")
+        h.hold_for(2, lambda: prog.bar_position() == held, "the bar stands still while the box "
+                   "is up")
         prog.answer(box, answer, real_click=True)
 
     def expect_show_goes_on(self, prog, what):
@@ -46,7 +45,7 @@ class Guard(h.GermTestCase):
         self.expect_show_goes_on(prog, "the close box")
 
         h.click(*h.centre(h.label_of(dlg)["rect"]))  # focus the dialog for the keyboard
-        h.key("alt+F4")
+        prog.key("alt+F4")
         self.expect_paused_box(prog, h.BUSY, [h.IDOK])
         self.expect_show_goes_on(prog, "Alt+F4")
 
@@ -60,9 +59,9 @@ class Guard(h.GermTestCase):
 
         # Close on the system menu, opened and chosen from the keyboard.
         h.click(*h.centre(h.label_of(dlg)["rect"]))
-        h.key("alt+space")
-        time.sleep(0.5)
-        h.key("c")
+        prog.key("alt+space")
+        prog.wait_window(lambda w: w["class"] == h.MENU_CLASS, "the system menu")
+        prog.key("c")
         self.expect_paused_box(prog, h.BUSY, [h.IDOK])
         self.expect_show_goes_on(prog, "Close on the system menu")
 
@@ -92,13 +91,12 @@ class Guard(h.GermTestCase):
         # The bar is no tab stop, so Tab and Shift+Tab keep the focus on the button; it is not
         # the dialog's cancel button, so Escape does nothing.
         for keys in (["Tab"], ["shift+Tab", "Escape"]):
-            h.key(*keys)
-            time.sleep(0.3)
-            self.assertEqual(prog.focus(dlg), button, f"the focus stays on Cancel after {keys}")
-        self.assertFalse([w for w in prog.visible() if h.is_box(w)], "no box after Escape")
+            prog.key(*keys)
+            h.hold_for(2, lambda: prog.focus(dlg) == button and not any(
+                h.is_box(w) for w in prog.visible()), f"the focus on Cancel and no box after {keys}")
 
         for key in ("space", "Return"):
-            h.key(key)
+            prog.key(key)
             self.expect_paused_box(prog, h.CANCEL_TEXT, [h.IDOK])
             on_button(f"after the box that {key} brought")
         # Nothing stopped the show: it plays to its end.

@@ -215,7 +215,7 @@ class Harmless(h.GermTestCase):
 
         self.assertEqual(sorted(p.name for p in sb.exe.parent.iterdir()),
                          ["Germcatcher.exe", "Germcatcher.txt"])
-        self.assertEqual([k for k, _, _ in h.parse_log(sb.log_bytes())],
+        self.assertEqual([k for k, _ in h.parse_log(sb.log_bytes())],
                          ["start", "yes", "start", "no", "start", "no"])
         self.assertEqual(sorted(changes(s1, s2) - changes(s0, s1)), [],
                          "changes beyond those of a program that only shows a box")

@@ -31,7 +31,7 @@ class Log(h.GermTestCase):
         data = sb.log_bytes()
         self.assertEqual(data[: len(old)], old, "the old content is unchanged")
         entries = h.parse_log(data[len(old):])
-        self.assertEqual([k for k, _, _ in entries], ["start", "no"])
+        self.assertEqual([k for k, _ in entries], ["start", "no"])
         h.assert_stamps_between(entries, before, datetime.datetime.now())
 
 

@@ -99,7 +99,7 @@ class Opening(h.GermTestCase):
         self.assertEqual(box["text"], h.CAPTION)
         self.assertEqual(h.box_buttons(box), [h.IDYES, h.IDNO])
         self.assertTrue(h.box_has_icon(box), "exclamation icon")
-        self.assertEqual([k for k, _, _ in h.parse_log(sb.log_bytes())], ["start"])
+        self.assertEqual([k for k, _ in h.parse_log(sb.log_bytes())], ["start"])
 
         prog.answer(box, h.IDYES, real_click=True)
         dlg = prog.wait_dialog(lambda w: h.label_of(w)["text"] == h.ERASING)

@@ -35,17 +35,12 @@ class ProbeReadsAndAnswersBoxes(h.GermTestCase):
         return proc, h.wait_for(find, 30, "the probe's own box")
 
     def answer(self, proc, box, ident, real_click):
-        """Presses until the box's program reports; a brand-new box may miss the first press."""
-        for _ in range(10):
-            if real_click:
-                h.click(*h.button_centre(box, ident))
-            else:
-                h.probe("press", box["hwnd"], ident)
-            try:
-                return proc.communicate(timeout=3)[0].decode().strip()
-            except subprocess.TimeoutExpired:
-                pass
-        self.fail("the box never took the press")
+        """Presses once and waits for the box's program to report."""
+        if real_click:
+            h.click(*h.button_centre(box, ident))
+        else:
+            h.probe("press", box["hwnd"], ident)
+        return proc.communicate(timeout=30)[0].decode().strip()
 
     def test_yes_no_box_read_and_answered_by_a_real_click(self):
         proc, box = self.open_box(h.QUESTION, 0x34)
@@ -67,15 +62,14 @@ class LogParser(unittest.TestCase):
     def test_entries_and_midnight(self):
         data = b"2024/1/5 9:03:07" + self.START + b"2024/12/31" + self.NO
         entries = h.parse_log(data)
-        self.assertEqual([k for k, _, _ in entries], ["start", "no"])
-        self.assertEqual(entries[0][2], datetime.datetime(2024, 1, 5, 9, 3, 7))
-        self.assertEqual(entries[1][2], datetime.datetime(2024, 12, 31))
+        self.assertEqual(entries, [("start", b"2024/1/5 9:03:07"), ("no", b"2024/12/31")])
+        h.assert_stamps_in(entries, {b"2024/1/5 9:03:07", b"2024/12/31"})
+        with self.assertRaises(AssertionError):  # a stamp the settings do not give
+            h.assert_stamps_in(entries, {b"2024/01/05 9:03:07", b"2024/12/31"})
 
-    def test_rejects_foreign_layouts_and_mixed_bytes(self):
+    def test_rejects_broken_entries_and_mixed_bytes(self):
         bad = [
-            b"2024/01/05 9:03:07" + self.START,  # leading zeros: not the ja-JP short date
-            b"2024/1/5 09:03:07" + self.START,  # ja-JP hours have no leading zero
-            b"2024/1/5 0:00:00" + self.START,  # midnight is written as the date alone
+            self.START,  # no stamp
             b"2024/1/5 9:03:07" + self.START[:-2],  # cut short
             b"2024/1/5 9:03:07" + self.START[:10] + b"2024/1/5 9:03:07" + self.YES,  # interleaved
             b"2024/1/5 9:03:07" + self.START + b"\r\n",  # trailing stray bytes
@@ -84,6 +78,17 @@ class LogParser(unittest.TestCase):
             with self.subTest(data=data):
                 with self.assertRaises(AssertionError):
                     h.parse_log(data)
+
+    def test_the_probes_stamps_follow_the_users_settings(self):
+        """Set first, then asked: the oracle renders what the settings say, not a default."""
+        original = h.probe("localeinfo")[0]
+        self.addCleanup(lambda: [h.probe("setlocale", k, original[k])
+                                 for k in ("STIMEFORMAT", "SSHORTDATE", "SDATE")])
+        self.assertEqual(h.probe("setlocale", "SSHORTDATE", "dd.MM.yyyy"), [{"set": True}])
+        self.assertEqual(h.probe("setlocale", "STIMEFORMAT", "hh:mm:ss tt"), [{"set": True}])
+        info = h.probe("localeinfo")[0]
+        stamps = [line["stamp"] for line in h.probe("stamps", "2026-12-08T23:59:59", 2)]
+        self.assertEqual(stamps, [f"08.12.2026 11:59:59 {info['S2359']}", "09.12.2026"])
 
 
 if __name__ == "__main__":

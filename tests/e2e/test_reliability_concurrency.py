@@ -78,7 +78,7 @@ class Concurrency(h.GermTestCase):
             data = sb.log_bytes()
             self.assertEqual(data[: len(old)], old, f"round {rnd}: the earlier content is kept")
             entries = h.parse_log(data[len(old):])  # whole entries only, nothing in between
-            kinds = [k for k, _, _ in entries]
+            kinds = [k for k, _ in entries]
             self.assertEqual(kinds.count("start"), COPIES, f"round {rnd}: {kinds}")
             self.assertEqual(kinds.count("yes"), yes_count, f"round {rnd}: {kinds}")
             self.assertEqual(kinds.count("no"), COPIES - yes_count, f"round {rnd}: {kinds}")
