@@ -8,7 +8,8 @@
 
 namespace forms {
 
-// Each backend defines: Initialize, StartupShowCommand, RunLoop and MessageBox.
+// Each backend defines: Initialize, StartupShowCommand, RunLoop, MessageBox and
+// DiscardPendingInput.
 class TApplication : public TComponent {
 public:
     TApplication();
@@ -39,6 +40,11 @@ public:
     // is up; always-on-top windows lie below it and regain their placement afterwards; the
     // previously active window and focus come back.
     int MessageBox(std::string_view text, std::string_view caption, unsigned flags);
+
+    // Drops the keys and mouse clicks waiting in the program's queue, typed ahead while it did
+    // not respond: the system hands queued input to whichever window is in front when it is
+    // read, so it would answer a box that has just come up. Every other message stays.
+    void DiscardPendingInput();
 
     // Runs an event handler; an exception escaping it is reported (EAbort silently).
     template <class F> void Dispatch(F&& handler) noexcept {

@@ -118,6 +118,8 @@ std::int32_t ShowPausedMessage(std::string_view text, unsigned flags) {
         timer->SetEnabled(false);
     if (!forms::Application)
         return 0;
+    // Keys pressed and clicks made while the show was frozen must not answer this box unread.
+    forms::Application->DiscardPendingInput();
     return forms::Application->MessageBox(text, show::texts::kProgramName, flags);
 }
 

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "forms/win32/backend.h"
+#include "show/show.h"
 
 using namespace forms;
 using namespace formstest;
@@ -173,6 +174,35 @@ TEST_F(FormsModal, TheBoxGetsAnEnabledVisibleOwnerAndEveryOtherWindowIsDisabled)
     win32::SetMessageBoxFunction(previous);
     EXPECT_EQ(g_handed.owner, nullptr);
     EXPECT_EQ(g_handed.flags, static_cast<UINT>(MB_YESNO | MB_SETFOREGROUND));
+}
+
+// What waits in the queue when a box of the show is called: keys and clicks typed ahead while
+// the show was frozen would go to the box's button on Windows; any other message stays.
+std::vector<UINT> g_waiting;
+int WINAPI QueueReadingMessageBox(HWND, LPCWSTR, LPCWSTR, UINT) {
+    MSG msg;
+    for (auto [first, last] : {std::pair<UINT, UINT>{WM_KEYFIRST, WM_KEYLAST},
+                               {WM_MOUSEFIRST, WM_MOUSELAST},
+                               {WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK},
+                               {WM_APP, WM_APP + 7}})
+        while (PeekMessageW(&msg, nullptr, first, last, PM_REMOVE) && msg.message != WM_QUIT)
+            g_waiting.push_back(msg.message);
+    return IDOK;
+}
+
+TEST_F(FormsModal, KeysAndClicksTypedAheadNeverReachAPausedBox) {
+    TTestForm* form;
+    app->CreateForm(form);
+    form->Show();
+    HWND w = Hwnd(form);
+    for (UINT message : {WM_KEYDOWN, WM_CHAR, WM_KEYUP, WM_SYSKEYDOWN, WM_LBUTTONDOWN, WM_LBUTTONUP,
+                         WM_RBUTTONDOWN, WM_NCLBUTTONDOWN, WM_APP + 7})
+        PostMessageW(w, message, message == WM_CHAR ? VK_RETURN : 0, 0);
+    g_waiting.clear();
+    const auto previous = win32::SetMessageBoxFunction(QueueReadingMessageBox);
+    ShowPausedMessage("テスト", MB_OK_);
+    win32::SetMessageBoxFunction(previous);
+    EXPECT_EQ(g_waiting, std::vector<UINT>{WM_APP + 7});
 }
 
 TEST_F(FormsModal, BoxWithoutAnActiveWindowHasNoOwnerAndLeavesHiddenWindowsHidden) {

@@ -148,6 +148,9 @@ void TApplication::RunLoop() {
     headless::detail::RunTopLevel(state.nowMs + state.loopLimitMs);
 }
 
+// Headless input is handed to a control at once; nothing waits in a queue.
+void TApplication::DiscardPendingInput() {}
+
 int TApplication::MessageBox(std::string_view text, std::string_view caption, unsigned flags) {
     auto& state = GetState();
     headless::BoxRecord record;

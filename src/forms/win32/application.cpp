@@ -222,6 +222,23 @@ MessageBoxFunction SetMessageBoxFunction(MessageBoxFunction function) {
 
 } // namespace win32
 
+void TApplication::DiscardPendingInput() {
+    // Keys (down, up, characters, system keys) and the buttons and wheel of the mouse, on the
+    // client area and on the frame; moves, timers, paints, posted messages and quit stay.
+    static constexpr struct {
+        UINT first, last;
+    } kInput[] = {{WM_KEYFIRST, WM_KEYLAST},
+                  {WM_LBUTTONDOWN, WM_MOUSELAST},
+                  {WM_NCLBUTTONDOWN, WM_NCXBUTTONDBLCLK}};
+    MSG msg;
+    for (const auto& range : kInput)
+        while (PeekMessageW(&msg, nullptr, range.first, range.last, PM_REMOVE | PM_NOYIELD))
+            if (msg.message == WM_QUIT) { // not input, but PeekMessage may hand it out here
+                PostQuitMessage(static_cast<int>(msg.wParam));
+                break;
+            }
+}
+
 int TApplication::MessageBox(std::string_view text, std::string_view caption, unsigned flags) {
     // Converted before any window changes, so a failure here leaves the program as it was.
     const std::wstring wideText = Widen(text);
