@@ -39,6 +39,8 @@ public:
     void SetTabOrder(int order);
     // Whether the keyboard stops at the control (Tab, and a form being given the focus).
     virtual bool TabStop() const { return false; }
+    // The form's font changed after the control was laid out (a label measures its text again).
+    virtual void ParentFontChanged() {}
 
     // Backend handle: the HWND on Win32, null headless. Windows are made when first needed
     // (asked for here, or when the form is shown or focused), not when the object is built, so

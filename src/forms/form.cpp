@@ -109,6 +109,9 @@ void TForm::BoundsChanged() {
 
 void TForm::VisibleChanged() {
     if (visible_) {
+        // OnShow finds the window there (hidden still), as code asking for handles expects; made
+        // first, so the window is centred in the size it takes for its monitor.
+        HandleNeeded();
         if (!shownOnce_ && position_ == TPosition::poScreenCenter && Screen) {
             left_ = (Screen->Width() - width_) / 2;
             top_ = (Screen->Height() - height_) / 2;
@@ -116,8 +119,6 @@ void TForm::VisibleChanged() {
         }
         shownOnce_ = true;
         showPending_ = false;
-        // OnShow finds the window there (hidden still), as code asking for handles expects.
-        HandleNeeded();
         // OnShow runs before the window appears, so it never shows its design-time state.
         if (OnShow)
             OnShow(this);
@@ -139,19 +140,42 @@ void TForm::RestoredFromPending() {
 }
 
 void TForm::ScaleForScreen(int designPixelsPerInch, int designTextHeight) {
-    const int ppi = Screen ? Screen->PixelsPerInch() : designPixelsPerInch;
-    if (ppi == designPixelsPerInch || designPixelsPerInch <= 0 || designTextHeight <= 0)
+    if (designPixelsPerInch <= 0 || designTextHeight <= 0)
         return;
-    TFont font = font_;
-    font.height = MulDiv(font.height, ppi, designPixelsPerInch);
-    SetFont(font);
-    const int measured = MeasureTextHeight();
-    if (measured == designTextHeight || measured <= 0)
-        return;
-    auto scale = [&](int v) { return MulDiv(v, measured, designTextHeight); };
+    Design design{designPixelsPerInch, designTextHeight, font_.height,
+                  ClientWidth(),       ClientHeight(),   {}};
     for (TControl* c : controls_)
-        c->SetBounds(scale(c->Left()), scale(c->Top()), scale(c->Width()), scale(c->Height()));
-    SetClientSize(scale(ClientWidth()), scale(ClientHeight()));
+        design.controls.push_back({c->Left(), c->Top(), c->Width(), c->Height()});
+    design_ = std::move(design);
+    ScaleForResolution(Screen ? Screen->PixelsPerInch() : designPixelsPerInch);
+}
+
+void TForm::ScaleForResolution(int pixelsPerInch) {
+    if (!design_ || pixelsPerInch <= 0)
+        return;
+    const Design& design = *design_;
+    pixelsPerInch_ = pixelsPerInch;
+    // The font by the ratio of the resolutions; the rest by the text height it then measures.
+    TFont font = font_;
+    font.height = MulDiv(design.fontHeight, pixelsPerInch, design.pixelsPerInch);
+    if (font.height != font_.height)
+        SetFont(font);
+    int measured = design.textHeight;
+    if (pixelsPerInch != design.pixelsPerInch)
+        if (const int height = MeasureTextHeight(); height > 0)
+            measured = height;
+    auto scale = [&](int v) { return MulDiv(v, measured, design.textHeight); };
+    for (size_t i = 0; i < controls_.size() && i < design.controls.size(); ++i) {
+        const auto& [left, top, width, height] = design.controls[i];
+        controls_[i]->SetBounds(scale(left), scale(top), scale(width), scale(height));
+        controls_[i]->ParentFontChanged(); // a label measures its text again
+    }
+    SetClientSize(scale(design.clientWidth), scale(design.clientHeight));
+}
+
+void TForm::ResolutionChanged(int pixelsPerInch, int left, int top) {
+    ScaleForResolution(pixelsPerInch);
+    SetBounds(left, top, width_, height_);
 }
 
 } // namespace forms

@@ -1,6 +1,8 @@
 #pragma once
 // Top-level window with its components.
+#include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,7 +25,8 @@ struct TFont {
 // Each backend defines: ~TForm, NewBackendData and BackendDeleter (its per-form state),
 // CreateHandle, FrameWidth, FrameHeight, CaptionChanged, StyleChanged, ColorChanged, FontChanged,
 // WindowStateChanged, FocusNow, ApplyBounds, ApplyVisible, ApplyMinimizedPending,
-// MeasureTextHeight and MeasureTextWidth.
+// MeasureTextHeight and MeasureTextWidth. FrameWidth and FrameHeight are those of the window at
+// its monitor's resolution (the system's before it is made).
 class TForm : public TControl {
 public:
     // `className` names the window class ("TForm1"). The window is made hidden when first
@@ -82,7 +85,16 @@ public:
     // Design-time scaling: when the screen's resolution differs from `designPixelsPerInch`, the
     // font height is scaled by the ratio; when the font then measures a text height other than
     // `designTextHeight`, the controls' bounds and the client size are scaled by that ratio.
+    // The form keeps the design values and lays itself out for the resolution of its window's
+    // monitor once the window is made (the primary monitor's at start).
     void ScaleForScreen(int designPixelsPerInch, int designTextHeight);
+    // The same rule from the design values at another resolution (a monitor at another scaling);
+    // nothing happens before ScaleForScreen. The resolution the layout is for: 0 before any.
+    void ScaleForResolution(int pixelsPerInch);
+    int PixelsPerInch() const { return pixelsPerInch_; }
+    // The window was moved to a monitor at `pixelsPerInch` and the system suggests its new place:
+    // laid out again by the rule, at the suggested top-left corner.
+    void ResolutionChanged(int pixelsPerInch, int left, int top);
 
     // The text height and width the form's font measures for `text` (no window needed).
     int MeasureTextHeight() const;
@@ -131,6 +143,12 @@ private:
     bool shownOnce_ = false;
     bool showPending_ = false;
     std::vector<TControl*> controls_;
+    struct Design {
+        int pixelsPerInch, textHeight, fontHeight, clientWidth, clientHeight;
+        std::vector<std::array<int, 4>> controls; // left, top, width, height
+    };
+    std::optional<Design> design_;
+    int pixelsPerInch_ = 0;
     std::unique_ptr<BackendData, BackendDeleter> backend_;
 };
 

@@ -16,4 +16,9 @@ void TLabel::SetCaption(std::string caption) {
         SetWidth(Parent()->MeasureTextWidth(caption_));
 }
 
+void TLabel::ParentFontChanged() {
+    if (Parent())
+        SetWidth(Parent()->MeasureTextWidth(caption_));
+}
+
 } // namespace forms

@@ -12,6 +12,7 @@ public:
     explicit TLabel(TForm* parent); // the window is made when first needed
     const std::string& Caption() const { return caption_; }
     void SetCaption(std::string caption); // sets the text and the width the text measures
+    void ParentFontChanged() override;    // the width the text measures in the new font
 
 protected:
     void CreateHandle() override;

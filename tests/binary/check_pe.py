@@ -73,9 +73,41 @@ class Pe:
             names.append(self.cstring(name_rva))
             off += 20
 
+    def imported_functions(self):
+        """The names of the functions imported by name, from every DLL."""
+        rva, _ = self.dirs[1] if len(self.dirs) > 1 else (0, 0)
+        names = []
+        off = self.offset(rva) if rva else None
+        while off is not None:
+            lookup, _, _, name_rva, thunk = struct.unpack_from("<IIIII", self.data, off)
+            if not (lookup or name_rva or thunk):
+                break
+            entry = self.offset(lookup or thunk)
+            while True:
+                value, = struct.unpack_from("<Q", self.data, entry)
+                if not value:
+                    break
+                if not value >> 63:  # by name: a hint, then the name
+                    names.append(self.cstring((value & 0x7FFFFFFF) + 2))
+                entry += 8
+            off += 20
+        return names
+
     def manifests(self):
         # Manifests are plain XML inside the resource section.
         return re.findall(rb"<assembly.*?</assembly>", self.data, re.S)
+
+
+# Functions of those DLLs that Windows 7 does not export (or only with an update): the program
+# looks them up at run time where it uses them, so it still starts there.
+NEWER_THAN_WINDOWS_7 = {
+    "GetDpiForWindow", "GetDpiForSystem", "AdjustWindowRectExForDpi", "GetSystemMetricsForDpi",
+    "SystemParametersInfoForDpi", "SetProcessDpiAwarenessContext", "SetThreadDpiAwarenessContext",
+    "GetThreadDpiAwarenessContext", "EnableNonClientDpiScaling", "SetProcessDpiAwareness",
+    "GetSystemTimePreciseAsFileTime", "SetDefaultDllDirectories", "AddDllDirectory",
+    "RemoveDllDirectory", "WaitOnAddress", "WakeByAddressSingle", "WakeByAddressAll",
+    "CreateFile2", "GetCurrentThreadStackLimits", "SetThreadDescription",
+}
 
 
 def main(path):
@@ -96,6 +128,9 @@ def main(path):
     foreign = [d for d in dlls if d.lower() not in KNOWN_DLLS]
     checks.append(("imports only Windows KnownDLLs", dlls and not foreign,
                    ", ".join(dlls) + (f" (not known: {', '.join(foreign)})" if foreign else "")))
+    newer = sorted(set(pe.imported_functions()) & NEWER_THAN_WINDOWS_7)
+    checks.append(("imports only functions Windows 7 has", not newer,
+                   ", ".join(newer) or f"{len(pe.imported_functions())} functions"))
     failed = 0
     for name, ok, detail in checks:
         failed += not ok

@@ -55,6 +55,9 @@ class CheckPe(unittest.TestCase):
             # Not a KnownDLL: a copy beside the program would be loaded in its place.
             "imports only Windows KnownDLLs": dict(
                 flags=[self.HARDENED, "-Wl,-u,InitCommonControls", "-lcomctl32"]),
+            # Windows 7 would refuse to start it.
+            "imports only functions Windows 7 has": dict(
+                flags=[self.HARDENED, "-Wl,-u,GetDpiForWindow", "-luser32"]),
         }
         for check, kw in cases.items():
             with self.subTest(check):

@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include <array>
 #include <cwchar>
 
 using namespace forms;
@@ -131,6 +132,66 @@ TEST_F(FormsWindow, ControlsShowTheirTextsAndValuesInTheNativeControls) {
     label->Hide();
     EXPECT_FALSE(IsWindowVisible(Hwnd(label)));
     EXPECT_TRUE(IsWindowVisible(Hwnd(bar)));
+}
+
+// Moved to a monitor at another scaling: the layout rule from the design values at the new
+// resolution (the font by the ratio, the rest by the text height it measures), at the place the
+// system suggests; and back again. Wine sends no WM_DPICHANGED, so it is sent here.
+TEST_F(FormsWindow, MovedToAMonitorAtAnotherScalingIsLaidOutByTheSameRule) {
+    TTestForm* form;
+    app->CreateForm(form);
+    form->SetFont({"ＭＳ Ｐゴシック", 16, 128, clWindowText});
+    form->SetClientSize(296, 128);
+    auto* bar = new TProgressBar(form);
+    bar->SetBounds(8, 64, 281, 17);
+    auto* button = new TButton(form);
+    button->SetBounds(104, 96, 89, 25);
+    auto* label = new TLabel(form);
+    label->SetBounds(8, 16, 0, 16);
+    form->ScaleForScreen(96, 16);
+    const std::wstring status = L"ハードディスクの消去中です．．．";
+    label->SetCaption("ハードディスクの消去中です．．．");
+    form->Show();
+    HWND window = Hwnd(form);
+
+    auto clientBounds = [&](TControl* c) {
+        RECT r = WindowRect(Hwnd(c));
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+        return std::array<LONG, 4>{r.left, r.top, r.right - r.left, r.bottom - r.top};
+    };
+    for (int dpi : {192, 96}) {
+        SCOPED_TRACE(dpi);
+        // The oracle: GDI's own measure of the font at the new height.
+        HFONT font = CreateFontW(-MulDiv(16, dpi, 96), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                 SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                 DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"ＭＳ Ｐゴシック");
+        HDC dc = GetDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, font);
+        TEXTMETRICW metrics{};
+        GetTextMetricsW(dc, &metrics);
+        SelectObject(dc, old);
+        ReleaseDC(nullptr, dc);
+        DeleteObject(font);
+        const int k = dpi == 96 ? 16 : metrics.tmHeight;
+        auto scaled = [k](LONG v) { return static_cast<LONG>(MulDiv(v, k, 16)); };
+
+        RECT suggested{100, 80, 700, 480};
+        SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                     reinterpret_cast<LPARAM>(&suggested));
+        RECT client{}, outer = WindowRect(window);
+        GetClientRect(window, &client);
+        EXPECT_EQ(client.right, scaled(296));
+        EXPECT_EQ(client.bottom, scaled(128));
+        EXPECT_EQ(outer.left, 100);
+        EXPECT_EQ(outer.top, 80);
+        EXPECT_EQ(clientBounds(bar),
+                  (std::array<LONG, 4>{scaled(8), scaled(64), scaled(281), scaled(17)}));
+        EXPECT_EQ(clientBounds(button),
+                  (std::array<LONG, 4>{scaled(104), scaled(96), scaled(89), scaled(25)}));
+        EXPECT_EQ(clientBounds(label),
+                  (std::array<LONG, 4>{scaled(8), scaled(16), DrawnTextWidth(Hwnd(label), status),
+                                       scaled(16)}));
+    }
 }
 
 TEST_F(FormsWindow, OnShowRunsBeforeTheWindowIsVisibleAtEveryShow) {

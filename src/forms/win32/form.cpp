@@ -45,10 +45,28 @@ DWORD ExStyleFor(TBorderStyle border, TFormStyle formStyle) {
     return ex;
 }
 
-RECT FrameOf(TBorderStyle border) {
+// The frame at a resolution (0: the system's). Windows 10 1607 and later size a per-monitor
+// aware window's frame for its monitor; older systems have one resolution, and lack the function,
+// which is looked up at run time so the program still starts there.
+RECT FrameOf(TBorderStyle border, int pixelsPerInch) {
+    using AdjustForDpi = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+    static const auto adjustForDpi = reinterpret_cast<AdjustForDpi>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
     RECT r{0, 0, 0, 0};
-    AdjustWindowRectEx(&r, StyleFor(border), FALSE, ExStyleFor(border, TFormStyle::fsNormal));
+    const DWORD style = StyleFor(border), exStyle = ExStyleFor(border, TFormStyle::fsNormal);
+    if (!(pixelsPerInch > 0 && adjustForDpi &&
+          adjustForDpi(&r, style, FALSE, exStyle, static_cast<UINT>(pixelsPerInch))))
+        AdjustWindowRectEx(&r, style, FALSE, exStyle);
     return r;
+}
+
+// The resolution of the monitor the window is on, or 0 with no window or where the system has
+// only its own (before Windows 10 1607).
+int WindowPixelsPerInch(HWND window) {
+    using GetDpi = UINT(WINAPI*)(HWND);
+    static const auto getDpi = reinterpret_cast<GetDpi>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    return window && getDpi ? static_cast<int>(getDpi(window)) : 0;
 }
 
 void SetBrush(FormData& data, TColor color) {
@@ -175,6 +193,13 @@ LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_SIZE:
         HandleSize(*data, wParam);
         break;
+    case WM_DPICHANGED: {
+        // Moved to a monitor at another scaling: the layout rule at the new resolution, at the
+        // place the system suggests; the show goes on untouched.
+        const RECT suggested = *reinterpret_cast<const RECT*>(lParam);
+        RunHandler([&] { form->ResolutionChanged(LOWORD(wParam), suggested.left, suggested.top); });
+        return 0;
+    }
     case WM_WINDOWPOSCHANGED: {
         const LRESULT result = DefWindowProcW(window, message, wParam, lParam);
         if (form->ShowPending() && IsWindowVisible(window) && !IsIconic(window))
@@ -309,6 +334,10 @@ void TForm::CreateHandle() {
     for (TControl* control : controls_)
         control->HandleNeeded();
     ArrangeTabOrder(*this);
+    // Laid out for the monitor the window is on where that differs from the system's resolution
+    // (its scaling was changed since sign-in).
+    if (const int ppi = WindowPixelsPerInch(window); ppi > 0 && ppi != pixelsPerInch_)
+        ScaleForResolution(ppi);
 }
 
 TForm::~TForm() {
@@ -323,12 +352,12 @@ TForm::~TForm() {
 }
 
 int TForm::FrameWidth() const {
-    const RECT r = FrameOf(borderStyle_);
+    const RECT r = FrameOf(borderStyle_, WindowPixelsPerInch(static_cast<HWND>(handle_)));
     return r.right - r.left;
 }
 
 int TForm::FrameHeight() const {
-    const RECT r = FrameOf(borderStyle_);
+    const RECT r = FrameOf(borderStyle_, WindowPixelsPerInch(static_cast<HWND>(handle_)));
     return r.bottom - r.top;
 }
 

@@ -4,6 +4,8 @@
 
 namespace forms {
 
+// The primary monitor's size in physical pixels: the program is DPI aware (per monitor where the
+// system knows it), so the system does not scale the metrics.
 int TScreen::Width() const {
     return GetSystemMetrics(SM_CXSCREEN);
 }
