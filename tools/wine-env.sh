@@ -3,7 +3,11 @@
 #   wine-env.sh start      start Xvfb and a persistent wineserver (creates the prefix once)
 #   wine-env.sh exec CMD   run CMD inside that environment
 #   wine-env.sh stop       end every Wine program of the prefix and the display
-# GERM_WINE_ENV (default "test") names the environment, so several can run side by side.
+# GERM_WINE_ENV (default "test") names the environment, so several can run side by side. When an
+# environment is started, three more settings make it another kind of user's machine:
+#   GERM_WINE_LANG       the user's locale (default ja_JP.UTF-8), as a fresh prefix takes it
+#   GERM_WINE_INTL       regional settings the user changed: "sShortDate=yyyy/MM/dd sTimeFormat=..."
+#   GERM_WINE_NO_SCREEN  set: the tests are not told the screen's size; they ask the system
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 name=${GERM_WINE_ENV:-test}
@@ -21,7 +25,15 @@ start)
     "$0" stop >/dev/null 2>&1 || true
     mkdir -p "$state"
     prefix="$root/build/wine-prefix-$name"
-    "$root/tools/wineprefix.sh" "$prefix" --unmanaged
+    lang=${GERM_WINE_LANG:-ja_JP.UTF-8}
+    GERM_WINE_LANG=$lang "$root/tools/wineprefix.sh" "$prefix" --unmanaged
+    for setting in ${GERM_WINE_INTL:-}; do
+        WINEPREFIX=$prefix WINEDEBUG=-all LANG=$lang LC_ALL=$lang wine reg add \
+            'HKCU\Control Panel\International' /v "${setting%%=*}" /t REG_SZ \
+            /d "${setting#*=}" /f </dev/null >/dev/null 2>&1
+    done
+    # The persistent server below is started anew (a running one refuses -p).
+    [ -z "${GERM_WINE_INTL:-}" ] || WINEPREFIX=$prefix wineserver -w
     # Pick a display number nobody uses.
     n=90
     while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
@@ -31,14 +43,14 @@ start)
     for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
     cat >"$envfile" <<EOT
 export DISPLAY=:$n
-export GERM_SCREEN=$screen
 export GERM_MAY_CHANGE_SETTINGS=1
 export WINEPREFIX=$prefix
 export WINEDEBUG=-all
-export LANG=ja_JP.UTF-8
-export LC_ALL=ja_JP.UTF-8
+export LANG=$lang
+export LC_ALL=$lang
 export WINEDLLOVERRIDES="mscoree,mshtml="
 EOT
+    [ -n "${GERM_WINE_NO_SCREEN:-}" ] || echo "export GERM_SCREEN=$screen" >>"$envfile"
     . "$envfile"
     wineserver -p </dev/null >/dev/null 2>&1
     # Start Wine's helper processes with output going nowhere, so a later program whose output

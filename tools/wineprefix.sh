@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Creates (once) a Wine prefix for the program: Japanese locale, Japanese fonts for the dialog's
-# font names. Usage: wineprefix.sh DIR [--unmanaged]
+# Creates (once) a Wine prefix for the program: the user's locale (GERM_WINE_LANG, Japanese by
+# default), Japanese fonts for the dialog's font names. Usage: wineprefix.sh DIR [--unmanaged]
 #   --unmanaged  Wine draws its own window frames and treats windows as unmanaged, for a display
 #                without a window manager (otherwise every hide waits ~2 s for one).
 set -euo pipefail
@@ -21,7 +21,8 @@ if [ -f "$stamp" ]; then
     exit 0
 fi
 
-export WINEPREFIX="$prefix" WINEDEBUG=-all LANG=ja_JP.UTF-8 WINEDLLOVERRIDES="mscoree,mshtml="
+lang=${GERM_WINE_LANG:-ja_JP.UTF-8}
+export WINEPREFIX="$prefix" WINEDEBUG=-all LANG=$lang LC_ALL=$lang WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$prefix"
 echo "wineprefix: creating $prefix (takes a few seconds once)"
 wineboot -i >/dev/null 2>&1 </dev/null
