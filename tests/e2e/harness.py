@@ -544,11 +544,15 @@ class Program:
 
     def bar_position(self, timeout=10):
         # The probe leaves the position out when the program is too busy to answer at once
-        # (it may be inside a blocking wait); ask again.
+        # (it may be inside a blocking wait), and a listing can miss a window for a moment;
+        # ask again.
         deadline = time.monotonic() + timeout
         while True:
-            bar = bar_of(self.dialog())
-            if "pos" in bar or time.monotonic() > deadline:
+            dlg = self.dialog()
+            bar = bar_of(dlg) if dlg else None
+            if (bar and "pos" in bar) or time.monotonic() > deadline:
+                if bar is None:
+                    raise AssertionError(f"no dialog with a bar within {timeout} s")
                 return bar["pos"]
             time.sleep(0.05)
 

@@ -14,7 +14,6 @@ SCREEN_W, SCREEN_H = h.screen_size()
 class Opening(h.GermTestCase):
     def assert_dialog_layout(self, dlg):
         self.assertEqual(dlg["text"], h.CAPTION)
-        self.assertEqual(dlg["client"], [296, 128])
         self.assertTrue(dlg["exstyle"] & h.WS_EX_TOPMOST, "always on top")
         style = dlg["style"]
         self.assertEqual(style & (h.WS_CAPTION | h.WS_SYSMENU), h.WS_CAPTION | h.WS_SYSMENU)
@@ -23,17 +22,27 @@ class Opening(h.GermTestCase):
         left, top, right, bottom = dlg["rect"]
         self.assertLessEqual(abs((left + right) - SCREEN_W), 1, "centred horizontally")
         self.assertLessEqual(abs((top + bottom) - SCREEN_H), 1, "centred vertically")
-        # Controls at their designed client positions (96 dots per inch).
+        # Controls at their designed client positions, scaled as a whole by the text height the
+        # font measures over 16 (exactly the design at 96 dots per inch): the height that gives
+        # the client width must give every other bound too, whatever the machine's scaling.
         ox, oy = dlg["client_origin"]
+
+        def scale(v, m):
+            return (v * m + 8) // 16  # MulDiv rounds half away from zero
+
+        m = next((m for m in range(8, 97) if scale(296, m) == dlg["client"][0]), None)
+        self.assertIsNotNone(m, f"a client width the layout rule gives: {dlg['client']}")
 
         def at(c):
             x0, y0, x1, y1 = c["rect"]
             return [x0 - ox, y0 - oy, x1 - x0, y1 - y0]
 
-        self.assertEqual(at(h.bar_of(dlg)), [8, 64, 281, 17])
-        self.assertEqual(at(h.child(dlg, "Button", h.CANCEL_CAPTION)), [104, 96, 89, 25])
+        self.assertEqual(dlg["client"], [scale(296, m), scale(128, m)])
+        self.assertEqual(at(h.bar_of(dlg)), [scale(v, m) for v in (8, 64, 281, 17)])
+        self.assertEqual(at(h.child(dlg, "Button", h.CANCEL_CAPTION)),
+                         [scale(v, m) for v in (104, 96, 89, 25)])
         label = at(h.label_of(dlg))
-        self.assertEqual((label[0], label[1], label[3]), (8, 16, 16))
+        self.assertEqual((label[0], label[1], label[3]), tuple(scale(v, m) for v in (8, 16, 16)))
 
     def assert_own_icon_in_title_bar(self, dlg):
         """The germ's green, which neither the frame nor a stock icon has, at the left of the
