@@ -99,7 +99,9 @@ if(probe_sources)
     target_compile_definitions(probe PRIVATE UNICODE _UNICODE NOMINMAX)
     # The log's stamps as the system renders them, shared with the Windows-side tests.
     target_include_directories(probe PRIVATE ${CMAKE_SOURCE_DIR}/tests/win32)
-    target_link_options(probe PRIVATE -municode ${GERM_STATIC_LINK})
+    # Its map, like the program's, gives the test kit's third-party notices.
+    target_link_options(probe PRIVATE -municode ${GERM_STATIC_LINK}
+        -Wl,-Map=${CMAKE_BINARY_DIR}/probe.map)
     target_link_libraries(probe PRIVATE user32 gdi32 comctl32 kernel32)
 endif()
 
@@ -120,5 +122,6 @@ if(win32_test_sources)
     target_compile_options(gtest PRIVATE -Wno-error)
     add_executable(germ_win32_tests ${win32_test_sources})
     target_link_libraries(germ_win32_tests PRIVATE germ_core gtest)
-    target_link_options(germ_win32_tests PRIVATE ${GERM_STATIC_LINK})
+    target_link_options(germ_win32_tests PRIVATE ${GERM_STATIC_LINK}
+        -Wl,-Map=${CMAKE_BINARY_DIR}/germ_win32_tests.map)
 endif()

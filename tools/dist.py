@@ -35,12 +35,12 @@ import notices  # noqa: E402
 EXE = "Germcatcher.exe"
 GUIDES = ("README-en.txt", "README-ja.txt")
 # The Debian packages whose output reaches the release's bytes: the cross compiler and its
-# runtime, the binutils, the Windows headers and runtime, the build and packing tools, and the
-# icon's renderers. osslsigncode is added when the release is signed.
+# runtime, the binutils, the Windows headers and runtime, the build and packing tools (zlib
+# decides the zip's compressed bytes), and the icon's renderers. osslsigncode is added when the release is signed.
 BUILD_PACKAGES = (
     "g++-mingw-w64-x86-64-posix", "gcc-mingw-w64-x86-64-posix",
     "gcc-mingw-w64-x86-64-posix-runtime", "binutils-mingw-w64-x86-64", "mingw-w64-x86-64-dev",
-    "mingw-w64-common", "cmake", "python3", "librsvg2-bin", "pngquant", "icoutils",
+    "mingw-w64-common", "cmake", "python3", "zlib1g", "librsvg2-bin", "pngquant", "icoutils",
 )
 
 SIGNATURE_TEXT = {
@@ -109,19 +109,20 @@ def source_commit():
 
 
 def buildinfo(version, when, signed, files):
-    """A short record in the spirit of Debian's .buildinfo: what to rebuild from and with."""
+    """A short record of what to rebuild from and with, in a format of our own that borrows the
+    field names of Debian's .buildinfo. It names nothing of the machine that wrote it (no path,
+    no host name), so two machines with the same packages write the same record."""
     packages = BUILD_PACKAGES + (("osslsigncode",) if signed else ())
     lines = [
-        "Format: 1.0",
+        "Format: Germcatcher build record 1",
         "Source: Germcatcher",
         f"Version: {version}",
         f"Source-Commit: {source_commit()}",
         f"Source-Date-Epoch: {when}",
-        "Build-Origin: Debian 12",
+        "Build-Origin: Debian",
         "Build-Architecture: amd64",
         "Host-Architecture: windows-x64",
         f"Signed: {'yes' if signed else 'no'}",
-        f"Python: {sys.version.split()[0]} ({sys.executable})",
         "Installed-Build-Depends:",
     ]
     lines += [f" {p} (= {notices.version_of(p)})" + ("," if i < len(packages) - 1 else "")
@@ -184,8 +185,8 @@ def main(build, out):
     link_map = build / "Germcatcher.map"
     if not link_map.exists():
         fail(f"{link_map} is missing: the linker writes it with the program; build again")
-    third_party, components = notices.notices(link_map.read_text(encoding="utf-8",
-                                                                 errors="replace"), version)
+    third_party, components = notices.notices(
+        [(EXE, link_map.read_text(encoding="utf-8", errors="replace"))], version)
 
     with tempfile.TemporaryDirectory(prefix="germ-dist-") as tmp:
         work = Path(tmp)
@@ -207,9 +208,10 @@ def main(build, out):
     info_name = zip_name[: -len(".zip")] + ".buildinfo"
     info = buildinfo(version, when, signed, [(EXE, data), (zip_name, zip_data)]).encode()
     (out / info_name).write_bytes(info)
-    sums = "".join(f"{hashlib.sha256(b).hexdigest()}  {n}\n"
+    # CR LF, so that any Notepad shows three lines; sha256sum -c reads it as well.
+    sums = "".join(f"{hashlib.sha256(b).hexdigest()}  {n}\r\n"
                    for n, b in ((zip_name, zip_data), (EXE, data), (info_name, info)))
-    (out / "SHA256SUMS").write_text(sums)
+    (out / "SHA256SUMS").write_bytes(sums.encode("ascii"))
 
     print(f"dist: {out / zip_name} ({(out / zip_name).stat().st_size / 1024:.1f} KiB), "
           f"version {version}, entries dated "
@@ -221,7 +223,7 @@ def main(build, out):
     else:
         print("dist: UNSIGNED release (set SIGN_PFX and SIGN_PASSWORD_FILE to sign)")
     print(f"dist: {out / 'SHA256SUMS'}:")
-    print(sums, end="")
+    print(sums.replace("\r\n", "\n"), end="")
     return 0
 
 

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    cmake make g++ clang libclang-rt-14-dev clang-format libgtest-dev googletest python3 e2fsprogs
+    cmake make g++ clang libclang-rt-14-dev clang-format libgtest-dev googletest python3 python3-venv e2fsprogs
     strace
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     wine wine64 xvfb xdotool x11-utils imagemagick fonts-wine

@@ -4,8 +4,9 @@
     test_kit.py BUILD_DIR OUT_DIR
 
 Writes OUT_DIR/Germcatcher-<version>-windows-x64-tests.zip: the program, the probe and the
-Windows-side tests from BUILD_DIR, the end-to-end suites that run on the Windows side, and
-run-tests.cmd with its Python entry. Unpacked anywhere on Windows 10 or 11 with Python 3,
+Windows-side tests from BUILD_DIR, the end-to-end suites that run on the Windows side,
+run-tests.cmd with its Python entry, the licence, and the third-party notices of all three
+programs, derived from their linker maps. Unpacked anywhere on Windows 10 or 11 with Python 3,
 run-tests.cmd runs them all.
 """
 
@@ -15,22 +16,32 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tools"))
 import dist  # noqa: E402
+import notices  # noqa: E402
 
 PROGRAMS = ("Germcatcher.exe", "probe.exe", "germ_win32_tests.exe")
 E2E = ("harness.py", "test_opening.py", "test_guard.py", "test_show.py")
 
 
-def kit_entries(build):
-    entries = []
+def kit_entries(build, version):
+    entries, maps = [], []
     for name in PROGRAMS:
-        if not (build / name).exists():
-            dist.fail(f"{build / name} is missing: build the windows preset first")
+        link_map = build / (name[: -len(".exe")] + ".map")
+        for path in (build / name, link_map):
+            if not path.exists():
+                dist.fail(f"{path} is missing: build the windows preset first")
         entries.append((name, (build / name).read_bytes()))
+        maps.append((name, link_map.read_text(encoding="utf-8", errors="replace")))
     entries += [(f"e2e/{name}", (ROOT / "tests" / "e2e" / name).read_bytes()) for name in E2E]
     kit = ROOT / "tests" / "kit"
     entries.append(("run_kit.py", (kit / "run_kit.py").read_bytes()))
     cmd = (kit / "run-tests.cmd").read_text(encoding="utf-8")
     entries.append(("run-tests.cmd", cmd.replace("\r\n", "\n").replace("\n", "\r\n").encode()))
+    third_party, _ = notices.notices(maps, version,
+                                     f"Third-party notices for the Germcatcher {version} test kit")
+    entries += [
+        ("LICENSE.txt", dist.notepad_text((ROOT / "LICENSE").read_text(encoding="utf-8"))),
+        ("THIRD-PARTY-NOTICES.txt", dist.notepad_text(third_party)),
+    ]
     return entries
 
 
@@ -39,7 +50,7 @@ def main(build, out):
     version = dist.project_version(build)
     out.mkdir(parents=True, exist_ok=True)
     path = out / f"Germcatcher-{version}-windows-x64-tests.zip"
-    dist.write_zip(path, kit_entries(build), dist.source_time())
+    dist.write_zip(path, kit_entries(build, version), dist.source_time())
     print(f"test-kit: {path} ({path.stat().st_size / 1024:.1f} KiB)")
     return 0
 

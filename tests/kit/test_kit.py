@@ -31,7 +31,11 @@ class Kit(unittest.TestCase):
             self.assertEqual(sorted(z.namelist()), sorted([
                 "Germcatcher.exe", "probe.exe", "germ_win32_tests.exe", "e2e/harness.py",
                 "e2e/test_opening.py", "e2e/test_guard.py", "e2e/test_show.py", "run_kit.py",
-                "run-tests.cmd"]))
+                "run-tests.cmd", "LICENSE.txt", "THIRD-PARTY-NOTICES.txt"]))
+            # The Windows-side tests link GoogleTest: its notice travels with them.
+            notices = z.read("THIRD-PARTY-NOTICES.txt").decode("utf-8-sig")
+            self.assertIn("GoogleTest", notices)
+            self.assertIn("In: germ_win32_tests.exe\r\n", notices)
             cmd = z.read("run-tests.cmd")
             self.assertIn(b"\r\n    py -3 ", cmd)
             self.assertIn(b"\r\n    python ", cmd)

@@ -71,8 +71,11 @@ class Release(unittest.TestCase):
                                             "LICENSE.txt", "THIRD-PARTY-NOTICES.txt"])
             notices = z.read("THIRD-PARTY-NOTICES.txt").decode("utf-8-sig")
             exe = z.read("Germcatcher.exe")
-        for text in ("mingw-w64 runtime", "ZPL-2.1", "winpthreads", "GCC RUNTIME LIBRARY EXCEPTION"):
+        for text in ("mingw-w64 runtime", "ZPL-2.1", "winpthreads", "GCC RUNTIME LIBRARY EXCEPTION",
+                     " ISC", " BSD-2-clause-NetBSD"):
             self.assertIn(text, notices)
+        # The profiling runtime (GPL) is linked only with -pg: the program holds none of it.
+        self.assertNotIn("License: Cygwin", notices)
         info_path = release.with_suffix(".buildinfo")
         info = info_path.read_text()
         versions = re.findall(r"^ (\S+) \(= (\S+)\),?$", info, re.M)
@@ -83,9 +86,29 @@ class Release(unittest.TestCase):
                     re.findall(r"^ ([0-9a-f]{64}) (\d+) (\S+)$", info, re.M))
         self.assertEqual(sums, {"Germcatcher.exe": hashlib.sha256(exe).hexdigest(),
                                 release.name: hashlib.sha256(release.read_bytes()).hexdigest()})
-        listed = (release.parent / "SHA256SUMS").read_text()
-        self.assertIn(f"{hashlib.sha256(info_path.read_bytes()).hexdigest()}  {info_path.name}",
-                      listed)
+        listed = (release.parent / "SHA256SUMS").read_bytes().decode("ascii")
+        self.assertIn(f"{hashlib.sha256(info_path.read_bytes()).hexdigest()}  {info_path.name}"
+                      "\r\n", listed)
+        self.assertEqual(listed.count("\n"), listed.count("\r\n"), "CR LF for any Notepad")
+
+    def test_notices_follow_the_link_and_the_copyright_files(self):
+        """An archive the build folder holds is no more our own than one the toolchain holds:
+        GoogleTest linked as lib/libgtest.a gets its notice. A stanza under two licences gets
+        both texts, each once."""
+        sys.path.insert(0, str(ROOT / "tools"))
+        import notices
+        made_up = ("Archive member included to satisfy reference by file (symbol)\n\n"
+                   "lib/libgtest.a(gtest-all.cc.obj)\n"
+                   "                              CMakeFiles/t.dir/t.cpp.obj (_ZN7testing4TestC2Ev)\n"
+                   "libgerm_log.a(log.cpp.obj)\n\nMemory Configuration\n")
+        text, _ = notices.notices([("t.exe", made_up)], "0")
+        self.assertIn("GoogleTest", text)
+        self.assertIn("Redistributions in binary form must reproduce", text)
+        copyright_file = ("Files: *\nCopyright: someone\nLicense: A and B\n\n"
+                          "License: A\n The text of A.\n\nLicense: B\n The text of B.\n")
+        names, text = notices.stanza_notice(copyright_file, notices.everything, "p")
+        self.assertEqual(names, ["A", "B"])
+        self.assertEqual((text.count("The text of A."), text.count("The text of B.")), (1, 1))
 
     def test_notices_name_an_archive_that_has_none(self):
         """A scratch program linking one more runtime library (libquadmath) than ours: the
@@ -94,22 +117,32 @@ class Release(unittest.TestCase):
         (tmp / "q.c").write_text("#include <quadmath.h>\nint main(int c, char** v) {\n"
                                  "  return (int)sqrtq((__float128)c);\n}\n")
         (tmp / "p.c").write_text("int main(void) { return 0; }\n")
+        own = tmp / "CMakeFiles" / "Germcatcher.dir"  # where the build puts the program's own
+        own.mkdir(parents=True)
         for name, libs in (("q", ["-lquadmath"]), ("p", [])):
-            # Objects named relative to the build folder are the program's own.
-            run("x86_64-w64-mingw32-gcc-posix", "-c", f"{name}.c", cwd=tmp)
-            run("x86_64-w64-mingw32-gcc-posix", "-static", f"{name}.o", *libs, "-o",
-                f"{name}.exe", f"-Wl,-Map={name}.map", cwd=tmp)
+            run("x86_64-w64-mingw32-gcc-posix", "-c", f"{name}.c", "-o", own / f"{name}.c.obj",
+                cwd=tmp)
+            run("x86_64-w64-mingw32-gcc-posix", "-static", f"CMakeFiles/Germcatcher.dir/{name}.c.obj",
+                *libs, "-o", f"{name}.exe", f"-Wl,-Map={name}.map", cwd=tmp)
         notices = ROOT / "tools" / "notices.py"
-        r = subprocess.run([sys.executable, notices, tmp / "q.map", tmp / "q.txt"],
+        r = subprocess.run([sys.executable, notices, tmp / "q.txt", f"q.exe={tmp / 'q.map'}"],
                            capture_output=True, text=True)
         self.assertNotEqual(r.returncode, 0)
         self.assertIn("libquadmath.a", r.stderr)
-        run(sys.executable, notices, tmp / "p.map", tmp / "p.txt")
+        run(sys.executable, notices, tmp / "p.txt", f"p.exe={tmp / 'p.map'}")
 
     def test_second_build_elsewhere_and_later_is_byte_identical(self):
         tmp = Path(self.enterContext(tempfile.TemporaryDirectory(prefix="germ-repro-")))
         zip_here = self.dist(ROOT, BUILD, tmp / "dist-here")
         self.assert_release_contents(zip_here)
+        # The same Python reached through another path (a virtual environment's) gives the same
+        # sums and leaves its path out of the record.
+        run(sys.executable, "-m", "venv", "--without-pip", tmp / "elsewhere")
+        python = tmp / "elsewhere" / "bin" / "python3"
+        run(python, ROOT / "tools" / "dist.py", BUILD, tmp / "dist-again")
+        self.assertEqual((tmp / "dist-again" / "SHA256SUMS").read_bytes(),
+                         (tmp / "dist-here" / "SHA256SUMS").read_bytes())
+        self.assertNotIn(str(python.parent), next((tmp / "dist-again").glob("*.buildinfo")).read_text())
 
         copy = tmp / "another" / "checkout"
         shutil.copytree(ROOT, copy, ignore=lambda d, names: LEFT_OUT & set(names))
