@@ -46,15 +46,16 @@ BUILD_PACKAGES = (
 SIGNATURE_TEXT = {
     "README-en.txt": {
         False: "This copy is not signed: it carries no digital signature, so Windows shows\n"
-        "its publisher as unknown. The checksums below are the way to check it.",
+        "its publisher as \"Unknown Publisher\". Check it as below.",
         True: "This copy is signed (Authenticode). Right-click Germcatcher.exe, choose\n"
-        "Properties and open Digital Signatures to see who signed it.",
+        "Properties and open the Digital Signatures tab to see who signed it.",
     },
     "README-ja.txt": {
-        False: "このコピーには電子署名がありません（発行元は「不明」と表示されます）。\n"
-        "下のチェックサムで確かめてください。",
+        False: "このコピーには電子署名がないため、発行元は「不明な発行元」と表示されます。\n"
+        "下の方法でダウンロードを確かめてください。",
         True: "このコピーには電子署名（Authenticode）があります。Germcatcher.exe を\n"
-        "右クリックし、［プロパティ］の［デジタル署名］タブで署名者を確認できます。",
+        "右クリックして［プロパティ］を選び、［デジタル署名］タブで署名者を確認\n"
+        "できます。",
     },
 }
 
@@ -91,7 +92,10 @@ def notepad_text(text):
 
 def guide(name, version, zip_name, signed):
     text = (ROOT / "packaging" / f"{name}.in").read_text(encoding="utf-8")
-    text = (text.replace("@VERSION@", version).replace("@ZIP@", zip_name)
+    # The four numbers Properties shows for the file: the version, padded with zeros.
+    file_version = ".".join((version.split(".") + ["0"] * 4)[:4])
+    text = (text.replace("@VERSION@", version).replace("@FILEVERSION@", file_version)
+            .replace("@ZIP@", zip_name)
             .replace("@SIGNATURE@", SIGNATURE_TEXT[name][signed]))
     if re.search(r"@[A-Z]+@", text):
         fail(f"{name}: a placeholder was left unfilled")

@@ -174,7 +174,9 @@ class Release(unittest.TestCase):
         self.assertEqual(release.name, "Germcatcher-7.8.9-windows-x64.zip")
         with zipfile.ZipFile(release) as z:
             for guide in ("README-en.txt", "README-ja.txt"):
-                self.assertIn("Germcatcher 7.8.9", z.read(guide).decode("utf-8-sig"), guide)
+                text = z.read(guide).decode("utf-8-sig")
+                self.assertIn("Germcatcher 7.8.9", text, guide)
+                self.assertIn("7.8.9.0", text, f"{guide}: the version Properties shows")
 
     def test_program_icon_comes_at_every_size_windows_draws(self):
         with tempfile.TemporaryDirectory(prefix="germ-icon-") as tmp:
