@@ -25,7 +25,8 @@ from pathlib import Path
 OWN_LIBRARIES = {"libgerm_app.a", "libgerm_ui.a", "libgerm_show.a", "libgerm_log.a",
                  "libgerm_forms.a", "libgerm_platform.a"}
 OWN_TARGETS = ("Germcatcher", "probe", "germ_win32_tests")
-LTO_PARTITION = re.compile(r"^/tmp/cc\w+\.ltrans\d+\.ltrans\.o$")
+# (The partitions lie in the temporary folder, /tmp unless TMPDIR says otherwise.)
+LTO_PARTITION = re.compile(r"/cc\w+\.ltrans\d+\.ltrans\.o$")
 
 # The package of mingw-w64's import libraries for Windows' own DLLs.
 WINDOWS_IMPORTS_PACKAGE = "mingw-w64-x86-64-dev"
@@ -120,7 +121,7 @@ def linked_files(map_text):
 
 def is_own(path):
     if os.path.isabs(path):
-        return bool(LTO_PARTITION.match(path))
+        return bool(LTO_PARTITION.search(path))
     path = os.path.normpath(path)
     return path in OWN_LIBRARIES or any(path.startswith(f"CMakeFiles/{t}.dir/")
                                         for t in OWN_TARGETS)
