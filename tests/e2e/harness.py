@@ -83,17 +83,32 @@ BOX_TEXT_ID = 0xFFFF
 # ---- probe and input ------------------------------------------------------------------------
 
 
+# Commands that only read: asked again when the probe itself did not run.
+PROBE_READS = {"list", "at", "screen", "focus", "stamps", "localeinfo", "closebox"}
+
+
 def probe(*args, timeout=30):
-    """Runs one probe command and returns its JSON lines."""
-    out = subprocess.run(
-        SIDE.command([PROBE, *args]),
-        stdin=subprocess.DEVNULL,
-        stdout=subprocess.PIPE,
-        stderr=subprocess.DEVNULL,
-        timeout=timeout,
-        check=False,
-    ).stdout
-    return [json.loads(line) for line in out.decode("utf-8").splitlines() if line.strip()]
+    """Runs one probe command and returns its JSON lines. A probe that fails says why on stdout;
+    one that exits with an error and not a word did not run at all (the loader failed), which
+    must not pass for "no windows": a reading is asked again once, anything else fails."""
+    for attempt in (1, 2):
+        r = subprocess.run(
+            SIDE.command([PROBE, *args]),
+            stdin=subprocess.DEVNULL,
+            stdout=subprocess.PIPE,
+            stderr=subprocess.PIPE,
+            timeout=timeout,
+            check=False,
+        )
+        lines = [json.loads(line) for line in r.stdout.decode("utf-8").splitlines() if line.strip()]
+        if lines or r.returncode == 0:
+            return lines
+        said = r.stderr.decode("utf-8", "replace").strip()[-600:]
+        print(f"probe {args[0]}: exit {r.returncode} and no output; {said}", file=sys.stderr)
+        if attempt == 2 or args[0] not in PROBE_READS:
+            raise AssertionError(f"probe {' '.join(map(str, args))} did not run (exit "
+                                 f"{r.returncode}): {said}")
+    return []
 
 
 def xdo(*args):

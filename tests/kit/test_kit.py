@@ -47,7 +47,12 @@ class Kit(unittest.TestCase):
                            capture_output=True, text=True, timeout=1800)
         print(r.stdout, file=sys.stderr)
         lines = r.stdout.strip().splitlines()
-        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        if r.returncode != 0:  # the failed suites' own output goes with the verdict
+            failed = [line.split(":")[0] for line in lines if re.search(r": .*[1-9]\d* failed", line)]
+            self.fail(r.stdout + r.stderr + "".join(
+                f"\n--- logs/{name}.txt\n" + (tmp / "kit" / "logs" / f"{name}.txt").read_text(
+                    encoding="utf-8", errors="replace") for name in failed
+                if (tmp / "kit" / "logs" / f"{name}.txt").exists()))
         expected = ["win32_tests", *(suites.split(",") if suites != "all" else
                                      ["test_opening", "test_guard", "test_show"])]
         self.assertEqual([line.split(":")[0] for line in lines[:-1]], expected,
