@@ -92,18 +92,23 @@ def probe(*args, timeout=30):
     one that exits with an error and not a word did not run at all (the loader failed), which
     must not pass for "no windows": a reading is asked again once, anything else fails."""
     for attempt in (1, 2):
-        r = subprocess.run(
-            SIDE.command([PROBE, *args]),
-            stdin=subprocess.DEVNULL,
-            stdout=subprocess.PIPE,
-            stderr=subprocess.PIPE,
-            timeout=timeout,
-            check=False,
-        )
-        lines = [json.loads(line) for line in r.stdout.decode("utf-8").splitlines() if line.strip()]
-        if lines or r.returncode == 0:
-            return lines
-        said = r.stderr.decode("utf-8", "replace").strip()[-600:]
+        # Its errors go to a file, not a pipe: processes Wine starts on the way (its services)
+        # keep the descriptor open, and reading a pipe to its end would wait for them.
+        with tempfile.TemporaryFile() as err:
+            r = subprocess.run(
+                SIDE.command([PROBE, *args]),
+                stdin=subprocess.DEVNULL,
+                stdout=subprocess.PIPE,
+                stderr=err,
+                timeout=timeout,
+                check=False,
+            )
+            lines = [json.loads(line) for line in r.stdout.decode("utf-8").splitlines()
+                     if line.strip()]
+            if lines or r.returncode == 0:
+                return lines
+            err.seek(0)
+            said = err.read().decode("utf-8", "replace").strip()[-600:]
         print(f"probe {args[0]}: exit {r.returncode} and no output; {said}", file=sys.stderr)
         if attempt == 2 or args[0] not in PROBE_READS:
             raise AssertionError(f"probe {' '.join(map(str, args))} did not run (exit "
