@@ -90,6 +90,14 @@ def notepad_text(text):
     return b"\xef\xbb\xbf" + text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-8")
 
 
+def licence_entries(third_party):
+    """The licence and the third-party notices, as every zip we hand out carries them."""
+    return [
+        ("LICENSE.txt", notepad_text((ROOT / "LICENSE").read_text(encoding="utf-8"))),
+        ("THIRD-PARTY-NOTICES.txt", notepad_text(third_party)),
+    ]
+
+
 def guide(name, version, zip_name, signed):
     text = (ROOT / "packaging" / f"{name}.in").read_text(encoding="utf-8")
     # The four numbers Properties shows for the file: the version, padded with zeros.
@@ -203,10 +211,8 @@ def main(build, out):
             fail("the program fails its hardening check:\n" + check.stdout)
         data = program.read_bytes()
 
-    entries = [(EXE, data)] + [(g, guide(g, version, zip_name, signed)) for g in GUIDES] + [
-        ("LICENSE.txt", notepad_text((ROOT / "LICENSE").read_text(encoding="utf-8"))),
-        ("THIRD-PARTY-NOTICES.txt", notepad_text(third_party)),
-    ]
+    entries = ([(EXE, data)] + [(g, guide(g, version, zip_name, signed)) for g in GUIDES] +
+               licence_entries(third_party))
     write_zip(out / zip_name, entries, when)
     zip_data = (out / zip_name).read_bytes()
     info_name = zip_name[: -len(".zip")] + ".buildinfo"

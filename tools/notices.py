@@ -127,28 +127,24 @@ def is_own(path):
                                         for t in OWN_TARGETS)
 
 
-_sections = {}
-
-
+@functools.cache
 def member_sections(archive):
     """{member: {section: size}} of an archive, from the cross binutils."""
-    if archive not in _sections:
-        # objdump's own words are translated: read them in the C locale.
-        r = subprocess.run(["x86_64-w64-mingw32-objdump", "-h", archive], capture_output=True,
-                           text=True, env=dict(os.environ, LC_ALL="C"))
-        if r.returncode != 0:
-            fail(f"{archive} gave code, but objdump cannot read it:\n{r.stderr.strip()}")
-        found, member = {}, None
-        for line in r.stdout.splitlines():
-            m = re.match(r"^(\S+):\s+file format ", line)
-            if m:
-                member = found.setdefault(m.group(1), {})
-                continue
-            m = re.match(r"^\s*\d+\s+(\S+)\s+([0-9a-f]+)\s", line)
-            if m and member is not None:
-                member[m.group(1)] = int(m.group(2), 16)
-        _sections[archive] = found
-    return _sections[archive]
+    # objdump's own words are translated: read them in the C locale.
+    r = subprocess.run(["x86_64-w64-mingw32-objdump", "-h", archive], capture_output=True,
+                       text=True, env=dict(os.environ, LC_ALL="C"))
+    if r.returncode != 0:
+        fail(f"{archive} gave code, but objdump cannot read it:\n{r.stderr.strip()}")
+    found, member = {}, None
+    for line in r.stdout.splitlines():
+        m = re.match(r"^(\S+):\s+file format ", line)
+        if m:
+            member = found.setdefault(m.group(1), {})
+            continue
+        m = re.match(r"^\s*\d+\s+(\S+)\s+([0-9a-f]+)\s", line)
+        if m and member is not None:
+            member[m.group(1)] = int(m.group(2), 16)
+    return found
 
 
 def is_import_stub(sections):

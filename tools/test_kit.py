@@ -38,11 +38,7 @@ def kit_entries(build, version):
     entries.append(("run-tests.cmd", cmd.replace("\r\n", "\n").replace("\n", "\r\n").encode()))
     third_party, _ = notices.notices(maps, version,
                                      f"Third-party notices for the Germcatcher {version} test kit")
-    entries += [
-        ("LICENSE.txt", dist.notepad_text((ROOT / "LICENSE").read_text(encoding="utf-8"))),
-        ("THIRD-PARTY-NOTICES.txt", dist.notepad_text(third_party)),
-    ]
-    return entries
+    return entries + dist.licence_entries(third_party)
 
 
 def main(build, out):
