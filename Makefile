@@ -4,7 +4,7 @@ MAKEFLAGS += --no-print-directory
 WIN := build/windows
 RUN_PREFIX := $(CURDIR)/build/wine-prefix
 
-.PHONY: setup build build-windows build-host build-asan run test dist test-kit bench demo fuzz format clean
+.PHONY: setup build build-windows build-host build-asan run test soak dist test-kit bench demo fuzz format clean
 
 setup:
 	@tools/setup.sh
@@ -27,10 +27,21 @@ run: build-windows
 	@tools/run.sh
 
 # Unit tests under the sanitizers first, then every test (unit, Wine, end-to-end); the last
-# line printed is CTest's summary of the whole run.
+# line printed is CTest's summary of the whole run, unless the tests left the work tree other
+# than they found it. The Wine tests run in LANES environments side by side; most of their time
+# is the show's real time, not the processors'.
+LANES := 4
 test: build build-asan
+	@tools/tree-unchanged.sh save
 	@ctest --preset asan -L unit -j $(JOBS) --output-on-failure --progress
-	@ctest --preset host -j $(JOBS) --output-on-failure
+	@ctest --preset host -j $(LANES) --output-on-failure
+	@tools/tree-unchanged.sh check
+
+# The end-to-end suites on both sides and the two kit profiles, N times each, with a table of
+# passes and failures per suite: make soak N=10. Not part of make test.
+N ?= 10
+soak: build
+	@tools/soak.py $(N) $(LANES)
 
 # The release zip and its checksums in build/dist. Signing is optional: make dist
 # SIGN_PFX=cert.pfx SIGN_PASSWORD_FILE=pass.txt [SIGN_TIMESTAMP_URL=...]; the password is read

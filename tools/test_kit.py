@@ -19,7 +19,13 @@ import dist  # noqa: E402
 import notices  # noqa: E402
 
 PROGRAMS = ("Germcatcher.exe", "probe.exe", "germ_win32_tests.exe")
-E2E = ("harness.py", "test_opening.py", "test_guard.py", "test_show.py")
+SUITE_LIST = ROOT / "tests" / "kit" / "suites.txt"
+
+
+def suites():
+    """The end-to-end suites the kit carries and runs, as suites.txt lists them."""
+    return [line.strip() for line in SUITE_LIST.read_text(encoding="utf-8").splitlines()
+            if line.strip() and not line.startswith("#")]
 
 
 def kit_entries(build, version):
@@ -31,9 +37,10 @@ def kit_entries(build, version):
                 dist.fail(f"{path} is missing: build the windows preset first")
         entries.append((name, (build / name).read_bytes()))
         maps.append((name, link_map.read_text(encoding="utf-8", errors="replace")))
-    entries += [(f"e2e/{name}", (ROOT / "tests" / "e2e" / name).read_bytes()) for name in E2E]
+    entries += [(f"e2e/{name}", (ROOT / "tests" / "e2e" / name).read_bytes())
+                for name in ["harness.py", *(f"{suite}.py" for suite in suites())]]
     kit = ROOT / "tests" / "kit"
-    entries.append(("run_kit.py", (kit / "run_kit.py").read_bytes()))
+    entries += [(name, (kit / name).read_bytes()) for name in ("suites.txt", "run_kit.py")]
     cmd = (kit / "run-tests.cmd").read_text(encoding="utf-8")
     entries.append(("run-tests.cmd", cmd.replace("\r\n", "\n").replace("\n", "\r\n").encode()))
     third_party, _ = notices.notices(maps, version,

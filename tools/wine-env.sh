@@ -34,13 +34,16 @@ start)
     done
     # The persistent server below is started anew (a running one refuses -p).
     [ -z "${GERM_WINE_INTL:-}" ] || WINEPREFIX=$prefix wineserver -w
-    # Pick a display number nobody uses.
-    n=90
-    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+    # The server picks a display number nobody uses, also when several environments start at
+    # once, and says which.
     screen=1024x768
-    Xvfb ":$n" -screen 0 "${screen}x24" -nolisten tcp </dev/null >"$state/xvfb.log" 2>&1 &
+    rm -f "$state/display"
+    Xvfb -displayfd 3 -screen 0 "${screen}x24" -nolisten tcp 3>"$state/display" </dev/null \
+        >"$state/xvfb.log" 2>&1 &
     echo $! >"$state/xvfb.pid"
-    for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
+    for _ in $(seq 200); do [ -s "$state/display" ] && break; sleep 0.05; done
+    n=$(tr -dc 0-9 <"$state/display")
+    [ -n "$n" ] || { echo "wine-env: Xvfb did not start: $(cat "$state/xvfb.log")" >&2; exit 1; }
     cat >"$envfile" <<EOT
 export DISPLAY=:$n
 export GERM_MAY_CHANGE_SETTINGS=1

@@ -18,6 +18,7 @@ build/windows). GERM_E2E_SHOTS names a folder for a screenshot of every failed t
 import datetime
 import json
 import os
+import queue
 import re
 import shutil
 import struct
@@ -54,6 +55,7 @@ NO_FINALE = [
     "・・・んなわけないって。",
     "あなたは、友人にウィルスを送りつける、極悪非道な人であることが証明されました。",
 ]
+FINALE_TEXTS = set(YES_FINALE + NO_FINALE)
 BUSY = "今忙しいから。。。閉じるのはまた後でね。"
 CANCEL_TEXT = "人生、後戻りは許されませんよね^^"
 
@@ -83,8 +85,80 @@ BOX_TEXT_ID = 0xFFFF
 # ---- probe and input ------------------------------------------------------------------------
 
 
+# Commands answered by one probe that keeps running (probe serve): a poll then costs a line on a
+# pipe, not Wine's start of a process, which takes seconds on a busy machine and would eat the
+# show a scenario drives. Commands that run long, or whose answer depends on the environment the
+# probe starts in (the locale's), start a probe of their own.
+SERVED = {"list", "at", "screen", "focus", "closebox", "press", "close", "restore", "sysclose",
+          "input", "capture", "kill"}
 # Commands that only read: asked again when the probe itself did not run.
-PROBE_READS = {"list", "at", "screen", "focus", "stamps", "localeinfo", "closebox"}
+PROBE_READS = {"list", "at", "screen", "focus", "closebox", "stamps", "localeinfo"}
+
+
+class ProbeServer:
+    """One running `probe serve`, shared by the threads of a test process."""
+
+    def __init__(self):
+        self._lock = threading.Lock()
+        self._proc = None
+        self._lines = None
+        self._err = None
+
+    def _start(self):
+        # Its errors go to a file, not a pipe: processes Wine starts on the way (its services)
+        # keep the descriptor open.
+        if self._err:
+            self._err.close()
+        self._err = tempfile.TemporaryFile()
+        self._proc = subprocess.Popen(SIDE.command([PROBE, "serve"]), stdin=subprocess.PIPE,
+                                      stdout=subprocess.PIPE, stderr=self._err)
+        self._lines = queue.Queue()
+
+        def read(proc, lines):
+            for line in proc.stdout:
+                lines.put(line)
+            lines.put(None)
+
+        threading.Thread(target=read, args=(self._proc, self._lines), daemon=True).start()
+
+    def stop(self):
+        if self._proc is not None:
+            self._proc.kill()
+            self._proc.wait()
+            self._proc = None
+
+    def said(self):
+        self._err.seek(0)
+        return self._err.read().decode("utf-8", "replace").strip()[-600:]
+
+    def ask(self, args, timeout):
+        """The command's JSON lines and its exit code; None when the probe is gone."""
+        with self._lock:
+            if self._proc is None or self._proc.poll() is not None:
+                self._start()
+            try:
+                self._proc.stdin.write(("\t".join(map(str, args)) + "\n").encode("utf-8"))
+                self._proc.stdin.flush()
+            except OSError:
+                self.stop()
+                return None
+            out, deadline = [], time.monotonic() + timeout
+            while True:
+                try:
+                    line = self._lines.get(timeout=max(0.0, deadline - time.monotonic()))
+                except queue.Empty:
+                    self.stop()
+                    raise subprocess.TimeoutExpired(["probe", *map(str, args)], timeout)
+                if line is None:
+                    self.stop()
+                    return None
+                msg = json.loads(line)
+                if "done" in msg:
+                    return out, msg["done"]
+                out.append(msg)
+
+
+SERVER = ProbeServer()
 
 
 def probe(*args, timeout=30):
@@ -92,27 +166,26 @@ def probe(*args, timeout=30):
     one that exits with an error and not a word did not run at all (the loader failed), which
     must not pass for "no windows": a reading is asked again once, anything else fails."""
     for attempt in (1, 2):
-        # Its errors go to a file, not a pipe: processes Wine starts on the way (its services)
-        # keep the descriptor open, and reading a pipe to its end would wait for them.
-        with tempfile.TemporaryFile() as err:
-            r = subprocess.run(
-                SIDE.command([PROBE, *args]),
-                stdin=subprocess.DEVNULL,
-                stdout=subprocess.PIPE,
-                stderr=err,
-                timeout=timeout,
-                check=False,
-            )
-            lines = [json.loads(line) for line in r.stdout.decode("utf-8").splitlines()
-                     if line.strip()]
-            if lines or r.returncode == 0:
-                return lines
-            err.seek(0)
-            said = err.read().decode("utf-8", "replace").strip()[-600:]
-        print(f"probe {args[0]}: exit {r.returncode} and no output; {said}", file=sys.stderr)
+        if args[0] in SERVED:
+            answer = SERVER.ask(args, timeout)
+            if answer is not None:
+                return answer[0]
+            code, said = "none", SERVER.said()
+        else:
+            with tempfile.TemporaryFile() as err:
+                r = subprocess.run(SIDE.command([PROBE, *args]), stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.PIPE, stderr=err, timeout=timeout,
+                                   check=False)
+                lines = [json.loads(line) for line in r.stdout.decode("utf-8").splitlines()
+                         if line.strip()]
+                if lines or r.returncode == 0:
+                    return lines
+                err.seek(0)
+                code, said = r.returncode, err.read().decode("utf-8", "replace").strip()[-600:]
+        print(f"probe {args[0]}: exit {code} and no output; {said}", file=sys.stderr)
         if attempt == 2 or args[0] not in PROBE_READS:
             raise AssertionError(f"probe {' '.join(map(str, args))} did not run (exit "
-                                 f"{r.returncode}): {said}")
+                                 f"{code}): {said}")
     return []
 
 
@@ -296,15 +369,17 @@ def wait_for(predicate, timeout, what, interval=0.05):
 
 
 def hold_for(seconds, predicate, what, interval=0.1):
-    """Samples predicate() for `seconds` and fails the first time it is false: a check that
-    something does not happen."""
+    """Samples predicate() until `seconds` have passed and fails the first time it is false: a
+    check that something does not happen. It ends at its deadline (with the sample taken then),
+    so a hold spends no more of a show than it says."""
     deadline = time.monotonic() + seconds
     while True:
         if not predicate():
             raise AssertionError(f"not held for {seconds} s: {what}")
-        if time.monotonic() > deadline:
+        left = deadline - time.monotonic()
+        if left <= 0:
             return
-        time.sleep(interval)
+        time.sleep(min(interval, left))
 
 
 # ---- windows as the probe reports them -------------------------------------------------------
@@ -454,17 +529,27 @@ class Program:
         if showcmd is not None:
             args.append(str(showcmd))
         self.started = datetime.datetime.now()
+        # Unless asked for, the launcher's errors go to a file (not a pipe, which Wine's
+        # services would hold open), to say why a start failed.
+        self._err = tempfile.TemporaryFile() if stderr == subprocess.DEVNULL else None
         self._launcher = subprocess.Popen(
-            args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=stderr, env=env
+            args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+            stderr=self._err or stderr, env=env
         )
         self.pid = None
         self.exit_code = None
+        self.error = None
         self._done = threading.Event()
         self._got_pid = threading.Event()
         threading.Thread(target=self._read, daemon=True).start()
         if not self._got_pid.wait(60) or self.pid is None:
             self._launcher.kill()
-            raise AssertionError(f"the probe did not start {exe}")
+            said = ""
+            if self._err:
+                self._err.seek(0)
+                said = self._err.read().decode("utf-8", "replace").strip()[-600:]
+            raise AssertionError(f"the probe did not start {exe}: {self.error or 'no answer'}"
+                                 f" (exit {self._launcher.wait()}) {said}")
 
     def _read(self):
         for line in self._launcher.stdout:
@@ -475,6 +560,7 @@ class Program:
             elif "exit" in msg:
                 self.exit_code = msg["exit"]
             elif "error" in msg:
+                self.error = msg
                 self._got_pid.set()
         self._launcher.wait()
         self._done.set()
@@ -497,6 +583,8 @@ class Program:
             self._launcher.wait()
         if self._done.wait(10):
             self._launcher.stdout.close()
+        if self._err:
+            self._err.close()
 
     def windows(self):
         return probe("list", "--pid", self.pid)
@@ -504,26 +592,34 @@ class Program:
     def visible(self):
         return [w for w in self.windows() if w["visible"]]
 
-    def wait_window(self, predicate, what, timeout=30):
-        """The first visible window of the program that satisfies predicate."""
+    def wait_window(self, predicate, what, timeout=30, before_finale=True):
+        """The first visible window of the program that satisfies predicate. Unless what is
+        awaited may come in the finale, a finale box ends the wait: the show ran out before the
+        scenario's steps did, which is what the failure then says."""
 
         def find():
-            for w in self.visible():
+            windows = self.visible()
+            for w in windows:
                 if predicate(w):
                     return w
+            if before_finale:
+                self.assert_before_finale(what, windows)
             if not self.running():
                 raise AssertionError(f"the program ended while waiting for {what}")
             return None
 
         return wait_for(find, timeout, what)
 
+    def assert_before_finale(self, what, windows=None):
+        for w in self.visible() if windows is None else windows:
+            if is_box(w) and box_text(w) in FINALE_TEXTS:
+                raise AssertionError(f"the show reached its finale before {what} (its box "
+                                     f"{box_text(w)!r} is up): the scenario outran its show")
+
     def wait_box(self, text=None, timeout=30):
         what = f"a message box {text!r}" if text else "a message box"
         return self.wait_window(lambda w: is_box(w) and (text is None or box_text(w) == text), what,
-                                timeout)
-
-    def wait_no_box(self, timeout=30):
-        wait_for(lambda: not any(is_box(w) for w in self.visible()), timeout, "no message box")
+                                timeout, before_finale=text is not None and text not in FINALE_TEXTS)
 
     def wait_dialog(self, predicate=lambda w: True, what="the dialog", timeout=30):
         return self.wait_window(lambda w: w["class"] == "TForm1" and predicate(w), what, timeout)
@@ -558,17 +654,27 @@ class Program:
                 return w
         return None
 
-    def focus(self, window):
-        """The window holding the keyboard focus in the GUI thread of `window` (0: none)."""
-        return probe("focus", window["hwnd"])[0]["focus"]
+    def focus(self, what):
+        """(the keyboard focus in the dialog's thread, whether a box is up), from one reading;
+        a finale box fails the reading, as `what` can no longer be seen."""
+        windows = self.visible()
+        self.assert_before_finale(what, windows)
+        dlg = next((w for w in windows if w["class"] == "TForm1"), None)
+        if dlg is None or not any(c["visible"] for c in dlg["children"]):
+            # Hidden, or the blue cover: the finale has begun.
+            raise AssertionError(f"the show reached its finale before {what} (the dialog is "
+                                 "gone): the scenario outran its show")
+        return dlg["focus"], any(is_box(w) for w in windows)
 
-    def bar_position(self, timeout=10):
+    def bar_position(self, timeout=10, what="a reading of the bar"):
         # The probe leaves the position out when the program is too busy to answer at once
         # (it may be inside a blocking wait), and a listing can miss a window for a moment;
         # ask again.
         deadline = time.monotonic() + timeout
         while True:
-            dlg = self.dialog()
+            windows = self.windows()
+            self.assert_before_finale(what, [w for w in windows if w["visible"]])
+            dlg = next((w for w in windows if w["class"] == "TForm1"), None)
             bar = bar_of(dlg) if dlg else None
             if (bar and "pos" in bar) or time.monotonic() > deadline:
                 if bar is None:
@@ -689,8 +795,9 @@ class GermTestCase(unittest.TestCase):
         return box
 
     def assert_bar_advances(self, prog, what):
-        start = prog.bar_position()
-        wait_for(lambda: prog.bar_position() != start, 30, f"the bar to move ({what})")
+        what = f"the bar to move ({what})"
+        start = prog.bar_position(what=what)
+        wait_for(lambda: prog.bar_position(what=what) != start, 30, what)
 
     def assert_log(self, sandbox, kinds, before, after):
         entries = parse_log(sandbox.log_bytes())

@@ -1,9 +1,8 @@
 """Shared pieces of the reliability tests (test_reliability_*.py): a run of the program that is
 answered, shown to work, and then ended quickly through the unlock gesture and No; file
-protections that hold even for root; and the stamp a locale's settings call for."""
+protections that hold even for root; and programs started as another locale's user."""
 
 import contextlib
-import datetime
 import os
 import subprocess
 
@@ -69,78 +68,3 @@ def locale_env(lang):
                 os.environ.pop(k, None)
             else:
                 os.environ[k] = v
-
-
-def render_date(pattern, sep, when):
-    """A Windows short date pattern (d, dd, M, MM, y, yy, yyyy, '...' literals, "/" the date
-    separator) for `when`."""
-    out, i = "", 0
-    while i < len(pattern):
-        c = pattern[i]
-        if c == "'":
-            end = pattern.find("'", i + 1)
-            end = len(pattern) if end < 0 else end
-            out += pattern[i + 1 : end] if end > i + 1 else "'"
-            i = end + 1
-            continue
-        n = 1
-        while i + n < len(pattern) and pattern[i + n] == c:
-            n += 1
-        if c == "d" and n <= 2:
-            out += f"{when.day:0{n}d}"
-        elif c == "M" and n <= 2:
-            out += f"{when.month:0{n}d}"
-        elif c == "y":
-            out += f"{when.year % 100:0{n}d}" if n <= 2 else f"{when.year:04d}"
-        elif c in "dMgh":
-            raise AssertionError(f"the test cannot render {c * n!r} of {pattern!r}")
-        else:
-            out += (sep if c == "/" else c) * n
-        i += n
-    return out
-
-
-def render_stamp(info, when):
-    """The stamp for `when` from the locale values the probe read (localeinfo), as the log's
-    code page 932 bytes."""
-    stamp = render_date(info["SSHORTDATE"] or "M/d/yy", info["SDATE"] or "/", when)
-    if (when.hour, when.minute, when.second) != (0, 0, 0):
-        hour, mark = when.hour, None
-        if info["ITIME"] == "0":
-            mark = (info["S1159"] or "am") if hour < 12 else (info["S2359"] or "pm")
-            hour = hour % 12 or 12
-        sep = info["STIME"] or ":"
-        time = (f"{hour:02d}" if info["ITLZERO"] != "0" else str(hour))
-        time += f"{sep}{when.minute:02d}{sep}{when.second:02d}"
-        if mark is not None:
-            time = f"{mark} {time}" if info["ITIMEMARKPOSN"] != "0" else f"{time} {mark}"
-        stamp += " " + time
-    return stamp.encode("cp932", errors="replace")
-
-
-def stamps_between(info, before, after):
-    """Every stamp the locale gives for a whole second in [before - 1 s, after + 1 s]."""
-    t = before.replace(microsecond=0) - datetime.timedelta(seconds=1)
-    out = set()
-    while t <= after + datetime.timedelta(seconds=1):
-        out.add(render_stamp(info, t))
-        t += datetime.timedelta(seconds=1)
-    return out
-
-
-def split_entries(data, kinds):
-    """Splits log bytes that should hold exactly the entries `kinds` (in order) into their stamps;
-    fails on anything else."""
-    stamps, pos = [], 0
-    for kind in kinds:
-        text = h.LOG_TEXTS[kind]
-        at = data.find(text, pos)
-        if at < 0:
-            raise AssertionError(f"no {kind} entry after byte {pos}: {data[pos:]!r}")
-        stamps.append(data[pos:at])
-        pos = at + len(text)
-    if pos != len(data):
-        raise AssertionError(f"stray bytes after the entries: {data[pos:]!r}")
-    return stamps
-
-

@@ -15,6 +15,7 @@ struct LcName {
     LCTYPE type;
 };
 const LcName kLcTypes[] = {
+    {L"SNAME", LOCALE_SNAME},
     {L"SSHORTDATE", LOCALE_SSHORTDATE},
     {L"SLONGDATE", LOCALE_SLONGDATE},
     {L"SDATE", LOCALE_SDATE},

@@ -19,11 +19,15 @@
 //   probe msgbox TEXT FLAGS                      a box of the probe's own, for the harness's tests
 //   probe startup PATH [--ms 2] [--timeout 30]   ms from CreateProcess to its first visible box,
 //                                                then ends that process
+//   probe serve                        commands from standard input, one a line with its
+//                                      arguments separated by tabs, each answered by its lines
+//                                      and {"done":EXITCODE}; ends at the end of the input
 #include "commands.h"
 #include "output.h"
 
 #include <cwchar>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -40,10 +44,60 @@ void DeclareDpiAwareness() {
         SetProcessDPIAware();
 }
 
+int Run(int argc, wchar_t** argv);
+
+// One process for many questions: a test that polls pays for Wine's start of a process once,
+// not on every reading.
+int Serve() {
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    std::string line;
+    char c = 0;
+    DWORD got = 0;
+    while (ReadFile(in, &c, 1, &got, nullptr) && got == 1) {
+        if (c != '\n') {
+            line += c;
+            continue;
+        }
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        std::wstring wide(line.size(), L'\0');
+        wide.resize(static_cast<size_t>(
+            MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), wide.data(),
+                                static_cast<int>(wide.size()))));
+        line.clear();
+        std::vector<std::wstring> args{L"probe"};
+        for (size_t start = 0;;) {
+            const size_t tab = wide.find(L'\t', start);
+            args.push_back(wide.substr(start, tab - start));
+            if (tab == std::wstring::npos)
+                break;
+            start = tab + 1;
+        }
+        std::vector<wchar_t*> argv;
+        for (std::wstring& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        SetLastError(0);
+        const int code = std::wstring(argv[1]) == L"serve"
+                             ? Fail("serve does not nest")
+                             : Run(static_cast<int>(args.size()), argv.data());
+        Emit("{\"done\":" + Num(code) + "}");
+    }
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
     DeclareDpiAwareness();
+    if (argc >= 2 && std::wstring(argv[1]) == L"serve")
+        return Serve();
+    return Run(argc, argv);
+}
+
+namespace {
+
+int Run(int argc, wchar_t** argv) {
     if (argc < 2)
         return Fail("usage: probe list|press|close|restore|sysclose|launch|watch|setlocale|"
                     "localeinfo|stamps|lockfile|screen ...");
@@ -96,3 +150,5 @@ int wmain(int argc, wchar_t** argv) {
         return Startup(argc, argv);
     return Fail("unknown command");
 }
+
+} // namespace

@@ -47,6 +47,8 @@ struct Window {
     RECT rect{}, client{};
     POINT clientOrigin{};
     HWND owner{};
+    HWND focus{}; // the keyboard focus in the window's thread, read without asking the target
+    int dpi = 0;  // the window's resolution, 0 where the system cannot tell (before Windows 10)
     bool visible = false, iconic = false, zoomed = false, enabled = false;
     std::vector<Child> children;
 };
@@ -74,6 +76,13 @@ bool AskInt(HWND h, UINT msg, WPARAM wp, int timeoutMs, int& out) {
     return true;
 }
 
+int DpiOf(HWND h) {
+    using GetDpi = UINT(WINAPI*)(HWND);
+    static const auto getDpi = reinterpret_cast<GetDpi>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    return getDpi ? static_cast<int>(getDpi(h)) : 0;
+}
+
 std::vector<HWND> ChildrenOf(HWND parent) {
     std::vector<HWND> out;
     EnumChildWindows(
@@ -99,6 +108,11 @@ Window Read(HWND h, DWORD pid, int z, bool askText, int barTimeoutMs) {
     GetClientRect(h, &w.client);
     ClientToScreen(h, &w.clientOrigin);
     w.owner = GetWindow(h, GW_OWNER);
+    GUITHREADINFO thread{};
+    thread.cbSize = sizeof thread;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(h, nullptr), &thread))
+        w.focus = thread.hwndFocus;
+    w.dpi = DpiOf(h);
     w.visible = IsWindowVisible(h) != FALSE;
     w.iconic = IsIconic(h) != FALSE;
     w.zoomed = IsZoomed(h) != FALSE;
@@ -135,6 +149,7 @@ std::string Json(const Window& w) {
         ",\"client\":[" + Num(w.client.right) + "," + Num(w.client.bottom) +
         "],\"client_origin\":[" + Num(w.clientOrigin.x) + "," + Num(w.clientOrigin.y) +
         "],\"owner\":" + Num(reinterpret_cast<INT_PTR>(w.owner)) +
+        ",\"focus\":" + Num(reinterpret_cast<INT_PTR>(w.focus)) + ",\"dpi\":" + Num(w.dpi) +
         ",\"visible\":" + Bool(w.visible) + ",\"iconic\":" + Bool(w.iconic) +
         ",\"zoomed\":" + Bool(w.zoomed) + ",\"topmost\":" + Bool((w.exstyle & WS_EX_TOPMOST) != 0) +
         ",\"enabled\":" + Bool(w.enabled) + ",\"children\":[";
@@ -157,10 +172,6 @@ std::string Json(const Window& w) {
 }
 
 std::wstring ImageName(DWORD pid) {
-    static std::map<DWORD, std::wstring> cache;
-    auto it = cache.find(pid);
-    if (it != cache.end())
-        return it->second;
     std::wstring name;
     if (HANDLE p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid)) {
         wchar_t buf[MAX_PATH * 4] = {};
@@ -172,7 +183,6 @@ std::wstring ImageName(DWORD pid) {
     size_t slash = name.find_last_of(L"\\/");
     if (slash != std::wstring::npos)
         name = name.substr(slash + 1);
-    cache[pid] = name;
     return name;
 }
 
@@ -285,8 +295,7 @@ int Watch(int argc, wchar_t** argv) {
     double previous = 0;
     auto stamp = [&] {
         char buf[96];
-        std::snprintf(buf, sizeof buf, "%.1f,\"p\":%.1f,\"n\":%lld", elapsedMs(), previous,
-                      poll);
+        std::snprintf(buf, sizeof buf, "%.1f,\"p\":%.1f,\"n\":%lld", elapsedMs(), previous, poll);
         return std::string(buf);
     };
     std::map<HWND, std::string> last;
