@@ -727,6 +727,13 @@ class Watch:
         if self._ended.wait(10):
             self._proc.stdout.close()
 
+    def wait_seen(self, window, what, timeout=30):
+        """Waits until the watcher has seen `window`: a watcher started on a busy machine may
+        begin its polls late, and a window answered before then would be missing from its
+        time line."""
+        wait_for(lambda: any(e["ev"] == "win" and e["win"]["hwnd"] == window["hwnd"]
+                             for e in self.snapshot()), timeout, f"the watcher to see {what}")
+
     def window_events(self, predicate=lambda w: True):
         return [(e["t"], e["win"]) for e in self.snapshot() if e["ev"] == "win" and predicate(e["win"])]
 
@@ -782,9 +789,12 @@ class GermTestCase(unittest.TestCase):
         self.addCleanup(w.stop)
         return w
 
-    def answer_question(self, prog, answer, real_click=True):
-        """Waits for the opening question and answers it; returns the box as it was seen."""
+    def answer_question(self, prog, answer, real_click=True, watch=None):
+        """Waits for the opening question (and for `watch` to have seen it) and answers it;
+        returns the box as it was seen."""
         box = prog.wait_box(QUESTION, timeout=60)
+        if watch:
+            watch.wait_seen(box, "the question")
         prog.answer(box, answer, real_click)
         return box
 

@@ -99,7 +99,7 @@ class Opening(h.GermTestCase):
         before = datetime.datetime.now()
         prog = self.launch(sb.exe, showcmd)
         watch = self.watch(prog)
-        question = self.answer_question(prog, answer, real_click)
+        question = self.answer_question(prog, answer, real_click, watch)
         return sb, prog, watch, question, before
 
     def test_question_comes_alone_then_yes_opens_the_erase_phase(self):
@@ -114,6 +114,7 @@ class Opening(h.GermTestCase):
         self.assertTrue(h.box_has_icon(box), "exclamation icon")
         self.assertEqual([k for k, _ in h.parse_log(sb.log_bytes())], ["start"])
 
+        watch.wait_seen(box, "the question")
         prog.answer(box, h.IDYES, real_click=True)
         dlg = prog.wait_dialog(lambda w: h.label_of(w)["text"] == h.ERASING)
         after = datetime.datetime.now()

@@ -67,7 +67,7 @@ class Show(h.GermTestCase):
         before = datetime.datetime.now()
         prog = self.launch(sb.exe)
         watch = self.watch(prog)
-        self.answer_question(prog, h.IDYES, real_click=True)
+        self.answer_question(prog, h.IDYES, real_click=True, watch=watch)
 
         for i, text in enumerate(h.YES_FINALE):
             box = prog.wait_box(text, timeout=60)
@@ -115,7 +115,7 @@ class Show(h.GermTestCase):
         before = datetime.datetime.now()
         prog = self.launch(sb.exe)
         watch = self.watch(prog)
-        self.answer_question(prog, h.IDNO, real_click=True)
+        self.answer_question(prog, h.IDNO, real_click=True, watch=watch)
 
         for text in h.NO_FINALE:
             box = prog.wait_box(text, timeout=60)
