@@ -142,23 +142,31 @@ TEST_F(FormsModal, TheBoxGetsAnEnabledVisibleOwnerAndEveryOtherWindowIsDisabled)
         EXPECT_TRUE(IsWindowEnabled(Hwnd(other)));
     }
 
-    // A box is up, and another program is in front (End task, a sign-out): the second box goes
-    // on top of the first, which is enabled, never on the form the first box disabled.
+    // A box is up, and the form it disabled is still the active window, or another program is
+    // in front (End task, a sign-out): the second box goes on top of the first, which is
+    // enabled, never on the form the first box disabled.
     HWND firstBox = CreateWindowExW(0, L"STATIC", L"first box", WS_POPUP | WS_CAPTION | WS_VISIBLE,
                                     50, 50, 200, 100, Hwnd(form), nullptr, nullptr, nullptr);
-    SetActiveWindow(firstBox);
+    SetForegroundWindow(Hwnd(form));
     EnableWindow(Hwnd(form), FALSE);
     EnableWindow(Hwnd(other), FALSE);
-    SetForegroundWindow(foreign);
-    ASSERT_TRUE(PumpUntil([&] { return !GetActiveWindow(); }));
-    g_handed = HandedToBox{};
-    g_handed.threadWindows = {Hwnd(form), Hwnd(other), firstBox};
-    auto previousBox = win32::SetMessageBoxFunction(RecordingMessageBox);
-    app->MessageBox("テスト", "Germcatcher", MB_OK_);
-    win32::SetMessageBoxFunction(previousBox);
-    EXPECT_EQ(g_handed.owner, firstBox);
-    EXPECT_TRUE(g_handed.ownerEnabled);
-    EXPECT_FALSE(IsWindowEnabled(Hwnd(form))) << "left as the first box keeps it";
+    for (const bool foreignActive : {false, true}) {
+        SCOPED_TRACE(foreignActive ? "another program is active" : "the disabled form is");
+        if (foreignActive) {
+            SetForegroundWindow(foreign);
+            ASSERT_TRUE(PumpUntil([&] { return !GetActiveWindow(); }));
+        } else {
+            ASSERT_EQ(GetActiveWindow(), Hwnd(form));
+        }
+        g_handed = HandedToBox{};
+        g_handed.threadWindows = {Hwnd(form), Hwnd(other), firstBox};
+        auto previousBox = win32::SetMessageBoxFunction(RecordingMessageBox);
+        app->MessageBox("テスト", "Germcatcher", MB_OK_);
+        win32::SetMessageBoxFunction(previousBox);
+        EXPECT_EQ(g_handed.owner, firstBox);
+        EXPECT_TRUE(g_handed.ownerEnabled);
+        EXPECT_FALSE(IsWindowEnabled(Hwnd(form))) << "left as the first box keeps it";
+    }
     EnableWindow(Hwnd(form), TRUE);
     EnableWindow(Hwnd(other), TRUE);
     DestroyWindow(firstBox);

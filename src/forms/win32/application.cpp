@@ -127,12 +127,13 @@ BOOL CALLBACK CollectThreadWindow(HWND window, LPARAM param);
 // The box's owner: the active window, or when the program is not in the foreground (another
 // program was clicked, or a finale has just hidden the active window) its visible main form. An
 // owned window always lies above its owner, so the box cannot open behind the blue cover. Never a
-// disabled window: a box re-enables its owner only if it found it enabled, so Windows would hand
-// activation to another program when it closes. A box already up has disabled the form, so the
-// new one goes on top of that box (the form's last active popup), or else of any window of the
-// program that is still enabled.
+// hidden or disabled window, the active one included: a box re-enables its owner only if it found
+// it enabled, so Windows would hand activation to another program when it closes. A box already
+// up has disabled the form, so the new one goes on top of that box (the form's last active
+// popup), or else of any window of the program that is still enabled.
 HWND BoxOwner() {
-    if (HWND active = GetActiveWindow())
+    auto usable = [](HWND window) { return IsWindowVisible(window) && IsWindowEnabled(window); };
+    if (HWND active = GetActiveWindow(); active && usable(active))
         return active;
     if (!Application || !Application->MainForm() || !Application->MainForm()->HandleAllocated())
         return nullptr;
@@ -141,7 +142,6 @@ HWND BoxOwner() {
         return nullptr;
     if (IsWindowEnabled(main))
         return main;
-    auto usable = [](HWND window) { return IsWindowVisible(window) && IsWindowEnabled(window); };
     if (HWND popup = GetLastActivePopup(main); popup && usable(popup))
         return popup;
     std::vector<HWND> windows;
