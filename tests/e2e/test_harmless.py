@@ -141,6 +141,8 @@ def changes(before, after):
     return {k for k in before.keys() | after.keys() if before.get(k, ()) != after.get(k, ())}
 
 
+# Budget: the runs either play their show to its end, answering the boxes it brings, or end it
+# through show_then_end (about 1 s of its show).
 class Harmless(h.GermTestCase):
     def run_to_end(self, prog, answer):
         """Answers the question and every box of the finale; returns the exit code."""

@@ -11,6 +11,7 @@ import harness as h  # noqa: E402
 
 
 class Log(h.GermTestCase):
+    # Budget: the dialog's first appearance, well inside the No path's 8.2 s.
     def test_existing_log_kept_and_shared_holder_tolerated(self):
         sb = self.sandbox()
         old = "以前の記録\r\n".encode("cp932") + b"no newline at the end \x00\xff\x81"

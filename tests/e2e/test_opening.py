@@ -12,6 +12,9 @@ SCREEN_W, SCREEN_H = h.screen_size()
 
 
 class Opening(h.GermTestCase):
+    # Budget: each scenario looks at the first phase only, the first second or two of a show of
+    # 6.4 s (Yes) or 8.2 s (No): the dialog, its layout, a moving bar, the icon (up to 15 s on a
+    # slow machine, which a Yes show would outlast only there, saying so).
     def assert_dialog_layout(self, dlg):
         self.assertEqual(dlg["text"], h.CAPTION)
         self.assertTrue(dlg["exstyle"] & h.WS_EX_TOPMOST, "always on top")

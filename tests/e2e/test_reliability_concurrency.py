@@ -18,6 +18,7 @@ FINALE = {h.IDYES: h.YES_FINALE, h.IDNO: h.NO_FINALE}
 
 
 class Concurrency(h.GermTestCase):
+    # Budget: none spent. Every copy plays its show to the end; the driver only answers boxes.
     def drive(self, progs, answers, limit=120):
         """Answers every box of the copies as it comes up: the question as planned for that copy,
         every finale box with OK; anything else fails. Returns the texts each copy showed."""

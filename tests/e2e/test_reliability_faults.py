@@ -14,6 +14,7 @@ OLD = "前回までの記録\r\n".encode("cp932") + b"2001/2/3 4:05:06 no line e
 
 
 class Faults(h.GermTestCase):
+    # Budget: each scenario's run is one show_then_end (about 1 s of its show).
     def run_show(self, sb, answer=h.IDNO):
         prog = self.launch(sb.exe)
         self.assertEqual(r.show_then_end(self, prog, answer), 0)

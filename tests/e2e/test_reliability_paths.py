@@ -46,6 +46,7 @@ class DirectProgram(h.Program):
 
 
 class Paths(h.GermTestCase):
+    # Budget: each scenario's run is one show_then_end (about 1 s of its show).
     def run_in(self, sb, answer=h.IDNO, direct=False):
         before = datetime.datetime.now()
         if direct:

@@ -17,6 +17,8 @@ VERDICT_WAIT_MS = 2000
 
 
 class Show(h.GermTestCase):
+    # Budget: none spent. The scenarios only wait for the finale's boxes, which come when the
+    # show brings them, and read the rest from the watcher's time line afterwards.
     def assert_finale_box(self, box):
         self.assertEqual(box["text"], h.CAPTION)
         self.assertEqual(h.box_buttons(box), [h.IDOK])
