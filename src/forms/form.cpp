@@ -35,6 +35,10 @@ void TForm::SetBorderStyle(TBorderStyle style) {
     if (style == borderStyle_)
         return;
     // The client area keeps its size only while the frame does; the window's outer bounds stay.
+    // The layout rule shapes a framed window: one that loses its frame is laid out by whoever
+    // took it, and a change of resolution must not shrink it back into the dialog.
+    if (style == TBorderStyle::bsNone)
+        design_.reset();
     borderStyle_ = style;
     StyleChanged();
 }
@@ -104,7 +108,8 @@ bool TForm::Close() {
 }
 
 void TForm::BoundsChanged() {
-    ApplyBounds();
+    if (!deferBounds_)
+        ApplyBounds();
 }
 
 void TForm::VisibleChanged() {
@@ -150,20 +155,26 @@ void TForm::ScaleForScreen(int designPixelsPerInch, int designTextHeight) {
     ScaleForResolution(Screen ? Screen->PixelsPerInch() : designPixelsPerInch);
 }
 
+int TForm::TextHeightAt(int pixelsPerInch, TFont& font) const {
+    const Design& design = *design_;
+    // The font by the ratio of the resolutions; the rest by the text height it then measures.
+    font = font_;
+    font.height = MulDiv(design.fontHeight, pixelsPerInch, design.pixelsPerInch);
+    if (pixelsPerInch == design.pixelsPerInch)
+        return design.textHeight;
+    const int height = MeasureFontHeight(font);
+    return height > 0 ? height : design.textHeight;
+}
+
 void TForm::ScaleForResolution(int pixelsPerInch) {
     if (!design_ || pixelsPerInch <= 0)
         return;
     const Design& design = *design_;
+    TFont font;
+    const int measured = TextHeightAt(pixelsPerInch, font);
     pixelsPerInch_ = pixelsPerInch;
-    // The font by the ratio of the resolutions; the rest by the text height it then measures.
-    TFont font = font_;
-    font.height = MulDiv(design.fontHeight, pixelsPerInch, design.pixelsPerInch);
     if (font.height != font_.height)
         SetFont(font);
-    int measured = design.textHeight;
-    if (pixelsPerInch != design.pixelsPerInch)
-        if (const int height = MeasureTextHeight(); height > 0)
-            measured = height;
     auto scale = [&](int v) { return MulDiv(v, measured, design.textHeight); };
     for (size_t i = 0; i < controls_.size() && i < design.controls.size(); ++i) {
         const auto& [left, top, width, height] = design.controls[i];
@@ -173,9 +184,35 @@ void TForm::ScaleForResolution(int pixelsPerInch) {
     SetClientSize(scale(design.clientWidth), scale(design.clientHeight));
 }
 
+std::array<int, 2> TForm::SizeForResolution(int pixelsPerInch) const {
+    if (!design_ || pixelsPerInch <= 0)
+        return {width_, height_};
+    TFont font;
+    const int measured = TextHeightAt(pixelsPerInch, font);
+    return {MulDiv(design_->clientWidth, measured, design_->textHeight) +
+                FrameWidthAt(pixelsPerInch),
+            MulDiv(design_->clientHeight, measured, design_->textHeight) +
+                FrameHeightAt(pixelsPerInch)};
+}
+
 void TForm::ResolutionChanged(int pixelsPerInch, int left, int top) {
-    ScaleForResolution(pixelsPerInch);
-    SetBounds(left, top, width_, height_);
+    if (resolutionChanging_ || !design_)
+        return;
+    struct Flag {
+        bool& flag;
+        explicit Flag(bool& f) : flag(f) { flag = true; }
+        ~Flag() { flag = false; }
+    };
+    const Flag changing(resolutionChanging_);
+    {
+        // The controls and the font first; the window's new size is only stored, so that it
+        // moves once, where the system suggests.
+        const Flag deferred(deferBounds_);
+        ScaleForResolution(pixelsPerInch);
+    }
+    left_ = left;
+    top_ = top;
+    ApplyBounds();
 }
 
 } // namespace forms

@@ -23,10 +23,10 @@ struct TFont {
 };
 
 // Each backend defines: ~TForm, NewBackendData and BackendDeleter (its per-form state),
-// CreateHandle, FrameWidth, FrameHeight, CaptionChanged, StyleChanged, ColorChanged, FontChanged,
-// WindowStateChanged, FocusNow, ApplyBounds, ApplyVisible, ApplyMinimizedPending,
-// MeasureTextHeight and MeasureTextWidth. FrameWidth and FrameHeight are those of the window at
-// its monitor's resolution (the system's before it is made).
+// CreateHandle, FrameWidthAt, FrameHeightAt, CaptionChanged, StyleChanged, ColorChanged,
+// FontChanged, WindowStateChanged, FocusNow, ApplyBounds, ApplyVisible, ApplyMinimizedPending,
+// MeasureFontHeight and MeasureTextWidth. FrameWidthAt and FrameHeightAt are the frame's at a
+// resolution (0: the system's).
 class TForm : public TControl {
 public:
     // `className` names the window class ("TForm1"). The window is made hidden when first
@@ -93,11 +93,17 @@ public:
     void ScaleForResolution(int pixelsPerInch);
     int PixelsPerInch() const { return pixelsPerInch_; }
     // The window was moved to a monitor at `pixelsPerInch` and the system suggests its new place:
-    // laid out again by the rule, at the suggested top-left corner.
+    // the controls and the font laid out again by the rule, then the window moved once, to the
+    // suggested top-left corner in the size the rule gives there. A change that comes while one
+    // is being handled (the move itself may bring one) is left alone. A form the rule no longer
+    // shapes (it became frameless) keeps its bounds, in the screen's own pixels.
     void ResolutionChanged(int pixelsPerInch, int left, int top);
+    // The outer size ResolutionChanged would give the window at `pixelsPerInch` (width, height),
+    // computed without changing anything.
+    std::array<int, 2> SizeForResolution(int pixelsPerInch) const;
 
     // The text height and width the form's font measures for `text` (no window needed).
-    int MeasureTextHeight() const;
+    int MeasureTextHeight() const { return MeasureFontHeight(font_); }
     int MeasureTextWidth(const std::string& text) const;
 
     // The window shows (iconic, not activated) without raising OnShow; OnShow runs when it is
@@ -119,8 +125,15 @@ private:
     };
     BackendData* NewBackendData();
 
-    int FrameWidth() const;  // non-client width for the border style
-    int FrameHeight() const; // non-client height
+    // The non-client width and height for the border style, at the resolution the layout is
+    // for: the frame a move to another monitor is about to give the window, not the one it had.
+    int FrameWidth() const { return FrameWidthAt(pixelsPerInch_); }
+    int FrameHeight() const { return FrameHeightAt(pixelsPerInch_); }
+    int FrameWidthAt(int pixelsPerInch) const;
+    int FrameHeightAt(int pixelsPerInch) const;
+    int MeasureFontHeight(const TFont& font) const;
+    // The design font at a resolution and the text height it measures there.
+    int TextHeightAt(int pixelsPerInch, TFont& font) const;
     void CaptionChanged();
     void StyleChanged(); // border style, form style
     void ColorChanged();
@@ -149,6 +162,8 @@ private:
     };
     std::optional<Design> design_;
     int pixelsPerInch_ = 0;
+    bool deferBounds_ = false;        // bounds change without moving the window
+    bool resolutionChanging_ = false; // inside ResolutionChanged
     std::unique_ptr<BackendData, BackendDeleter> backend_;
 };
 

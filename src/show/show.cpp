@@ -159,10 +159,8 @@ void ShowCoverScreen(forms::TForm& form) {
     if (parts.label)
         parts.label->Hide();
     form.SetBorderStyle(forms::TBorderStyle::bsNone);
-    form.SetLeft(0);
-    form.SetTop(0);
-    form.SetWidth(forms::Screen->Width());
-    form.SetHeight(forms::Screen->Height());
+    // Placed in one move: a move in steps could cross onto a monitor at another scaling halfway.
+    form.SetBounds(0, 0, forms::Screen->Width(), forms::Screen->Height());
     form.SetColor(show::kCoverColor);
     // Showing again raises OnShow once more; the window stays where it was just put.
     form.Show();

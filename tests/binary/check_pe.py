@@ -3,12 +3,20 @@
 
 Fails (exit 1) unless the image has ASLR with high-entropy addresses, DEP, the terminal-server
 awareness that Windows' own linker gives a GUI program, no section that is both writable and
-executable, a manifest asking for no elevation, and imports only from Windows' KnownDLLs. Prints
-one line per check and a closing 'N passed, N failed' line.
+executable, a manifest asking for no elevation, imports only from Windows' KnownDLLs, and
+imports exactly the functions recorded in imports.txt beside this file (delay-loaded ones
+included): a new import, which might be missing on Windows 7, fails with its name. Prints one
+line per check and a closing 'N passed, N failed' line.
+
+    check_pe.py FILE.exe [--imports LIST]   check (against another recorded list)
+    check_pe.py FILE.exe --record LIST      write the image's imports as the recorded list
+
+Recording is the deliberate, reviewed edit that changes what the program may import.
 """
 import re
 import struct
 import sys
+from pathlib import Path
 
 # Windows takes these from the system folder whatever folder the program runs from: the
 # KnownDLLs that Windows 7 to 11 all list (HKLM\SYSTEM\CurrentControlSet\Control\Session
@@ -60,58 +68,103 @@ class Pe:
         off = self.offset(rva)
         return self.data[off:self.data.index(b"\0", off)].decode("ascii", "replace")
 
+    def descriptors(self):
+        """(DLL name, name table RVA) of each import, the delay-loaded ones included."""
+        out = []
+        for index, size, name_at, table_at in ((1, 20, 12, 0), (13, 32, 4, 16)):
+            rva = self.dirs[index][0] if len(self.dirs) > index else 0
+            off = self.offset(rva) if rva else None
+            while off is not None:
+                fields = struct.unpack_from(f"<{size // 4}I", self.data, off)
+                if not any(fields):
+                    break
+                name_rva = fields[name_at // 4]
+                table = fields[table_at // 4] or (fields[4] if index == 1 else 0)
+                out.append((self.cstring(name_rva), table))
+                off += size
+        return out
+
     def imports(self):
-        rva, size = self.dirs[1] if len(self.dirs) > 1 else (0, 0)
-        names = []
-        if not rva:
-            return names
-        off = self.offset(rva)
-        while True:
-            lookup, _, _, name_rva, thunk = struct.unpack_from("<IIIII", self.data, off)
-            if not (lookup or name_rva or thunk):
-                return names
-            names.append(self.cstring(name_rva))
-            off += 20
+        return [dll for dll, _ in self.descriptors()]
 
     def imported_functions(self):
-        """The names of the functions imported by name, from every DLL."""
-        rva, _ = self.dirs[1] if len(self.dirs) > 1 else (0, 0)
-        names = []
-        off = self.offset(rva) if rva else None
-        while off is not None:
-            lookup, _, _, name_rva, thunk = struct.unpack_from("<IIIII", self.data, off)
-            if not (lookup or name_rva or thunk):
-                break
-            entry = self.offset(lookup or thunk)
+        """(dll, function) of every import: "#N" for one by ordinal."""
+        out = []
+        for dll, table in self.descriptors():
+            entry = self.offset(table)
             while True:
                 value, = struct.unpack_from("<Q", self.data, entry)
                 if not value:
                     break
-                if not value >> 63:  # by name: a hint, then the name
-                    names.append(self.cstring((value & 0x7FFFFFFF) + 2))
+                if value >> 63:
+                    out.append((dll.lower(), f"#{value & 0xFFFF}"))
+                else:  # by name: a hint, then the name
+                    out.append((dll.lower(), self.cstring((value & 0x7FFFFFFF) + 2)))
                 entry += 8
-            off += 20
-        return names
+        return out
 
     def manifests(self):
         # Manifests are plain XML inside the resource section.
         return re.findall(rb"<assembly.*?</assembly>", self.data, re.S)
 
 
-# Functions of those DLLs that Windows 7 does not export (or only with an update): the program
-# looks them up at run time where it uses them, so it still starts there.
+# Functions of those DLLs that Windows 7 does not export (or only with an update), with the
+# Windows that has them: the program looks them up at run time where it uses them, so it still
+# starts there. A new import named here gets the pointer in its failure.
 NEWER_THAN_WINDOWS_7 = {
-    "GetDpiForWindow", "GetDpiForSystem", "AdjustWindowRectExForDpi", "GetSystemMetricsForDpi",
-    "SystemParametersInfoForDpi", "SetProcessDpiAwarenessContext", "SetThreadDpiAwarenessContext",
-    "GetThreadDpiAwarenessContext", "EnableNonClientDpiScaling", "SetProcessDpiAwareness",
-    "GetSystemTimePreciseAsFileTime", "SetDefaultDllDirectories", "AddDllDirectory",
-    "RemoveDllDirectory", "WaitOnAddress", "WakeByAddressSingle", "WakeByAddressAll",
-    "CreateFile2", "GetCurrentThreadStackLimits", "SetThreadDescription",
+    "GetDpiForWindow": "Windows 10 1607", "GetDpiForSystem": "Windows 10 1607",
+    "AdjustWindowRectExForDpi": "Windows 10 1607", "GetSystemMetricsForDpi": "Windows 10 1607",
+    "SystemParametersInfoForDpi": "Windows 10 1607", "EnableNonClientDpiScaling": "Windows 10 1607",
+    "SetThreadDpiAwarenessContext": "Windows 10 1607",
+    "GetThreadDpiAwarenessContext": "Windows 10 1607",
+    "SetProcessDpiAwarenessContext": "Windows 10 1703", "SetProcessDpiAwareness": "Windows 8.1",
+    "GetSystemTimePreciseAsFileTime": "Windows 8", "WaitOnAddress": "Windows 8",
+    "WakeByAddressSingle": "Windows 8", "WakeByAddressAll": "Windows 8",
+    "CreateFile2": "Windows 8", "GetCurrentThreadStackLimits": "Windows 8",
+    "SetThreadDescription": "Windows 10 1607",
+    "SetDefaultDllDirectories": "Windows 8 (Windows 7 only with KB2533623)",
+    "AddDllDirectory": "Windows 8 (Windows 7 only with KB2533623)",
+    "RemoveDllDirectory": "Windows 8 (Windows 7 only with KB2533623)",
 }
+RECORDED = Path(__file__).resolve().parent / "imports.txt"
 
 
-def main(path):
+def read_list(path):
+    return {tuple(line.split()) for line in Path(path).read_text(encoding="utf-8").splitlines()
+            if line.strip() and not line.startswith("#")}
+
+
+def write_list(path, imports):
+    Path(path).write_text(
+        "# What Germcatcher.exe imports, one DLL and function a line (check_pe.py --record).\n"
+        "# A change here is deliberate: every function must exist on Windows 7, or be looked up\n"
+        "# at run time instead of imported.\n" +
+        "".join(f"{dll} {name}\n" for dll, name in sorted(imports)), encoding="utf-8")
+
+
+def import_check(imports, recorded):
+    new = sorted(imports - recorded)
+    gone = sorted(recorded - imports)
+
+    def named(item):
+        newer = NEWER_THAN_WINDOWS_7.get(item[1])
+        return f"{item[0]} {item[1]}" + (f" (only from {newer} on)" if newer else "")
+
+    detail = (f"{len(imports)} functions as recorded" if not new and not gone else "; ".join(
+        [f"new: {', '.join(map(named, new))}"] * bool(new) +
+        [f"no longer imported: {', '.join(map(named, gone))}"] * bool(gone)) +
+        " (record the list again only as a reviewed change)")
+    return ("imports exactly the recorded functions", not new and not gone, detail)
+
+
+def main(args):
+    path, options = args[0], dict(zip(args[1::2], args[2::2]))
     pe = Pe(open(path, "rb").read())
+    imports = set(pe.imported_functions())
+    if "--record" in options:
+        write_list(options["--record"], imports)
+        print(f"recorded {len(imports)} imports in {options['--record']}")
+        return 0
     checks = []
     dc = pe.dll_characteristics
     checks.append(("ASLR (dynamic base)", dc & DYNAMIC_BASE, f"DllCharacteristics {dc:#06x}"))
@@ -128,9 +181,7 @@ def main(path):
     foreign = [d for d in dlls if d.lower() not in KNOWN_DLLS]
     checks.append(("imports only Windows KnownDLLs", dlls and not foreign,
                    ", ".join(dlls) + (f" (not known: {', '.join(foreign)})" if foreign else "")))
-    newer = sorted(set(pe.imported_functions()) & NEWER_THAN_WINDOWS_7)
-    checks.append(("imports only functions Windows 7 has", not newer,
-                   ", ".join(newer) or f"{len(pe.imported_functions())} functions"))
+    checks.append(import_check(imports, read_list(options.get("--imports", RECORDED))))
     failed = 0
     for name, ok, detail in checks:
         failed += not ok
@@ -140,6 +191,7 @@ def main(path):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 2:
-        sys.exit("usage: check_pe.py FILE.exe")
-    sys.exit(main(sys.argv[1]))
+    if len(sys.argv) not in (2, 4) or (len(sys.argv) == 4 and sys.argv[2] not in ("--imports",
+                                                                                 "--record")):
+        sys.exit("usage: check_pe.py FILE.exe [--imports LIST | --record LIST]")
+    sys.exit(main(sys.argv[1:]))

@@ -32,12 +32,19 @@ class CheckPe(unittest.TestCase):
         subprocess.run([CXX, "s.cpp", "r.o", "-static", "-s", "-o", exe, *flags], cwd=d, check=True)
         return exe
 
-    def check(self, exe):
-        r = subprocess.run([sys.executable, os.path.join(HERE, "check_pe.py"), exe],
+    def check(self, exe, *options):
+        r = subprocess.run([sys.executable, os.path.join(HERE, "check_pe.py"), exe,
+                            *(options or ("--imports", self.recorded))],
                            capture_output=True, text=True)
         return r.returncode, r.stdout
 
     HARDENED = "-Wl,--dynamicbase,--high-entropy-va,--nxcompat,--tsaware"
+
+    def setUp(self):
+        # The hardened image's imports, recorded as the program's are.
+        self.recorded = os.path.join(self.enterContext(tempfile.TemporaryDirectory()), "list")
+        rc, out = self.check(self.build(flags=[self.HARDENED]), "--record", self.recorded)
+        self.assertEqual(rc, 0, out)
 
     def test_hardened_image_passes(self):
         rc, out = self.check(self.build(flags=[self.HARDENED]))
@@ -55,8 +62,8 @@ class CheckPe(unittest.TestCase):
             # Not a KnownDLL: a copy beside the program would be loaded in its place.
             "imports only Windows KnownDLLs": dict(
                 flags=[self.HARDENED, "-Wl,-u,InitCommonControls", "-lcomctl32"]),
-            # Windows 7 would refuse to start it.
-            "imports only functions Windows 7 has": dict(
+            # One import more than recorded, which Windows 7 would refuse to start with.
+            "imports exactly the recorded functions": dict(
                 flags=[self.HARDENED, "-Wl,-u,GetDpiForWindow", "-luser32"]),
         }
         for check, kw in cases.items():
@@ -64,6 +71,7 @@ class CheckPe(unittest.TestCase):
                 rc, out = self.check(self.build(**kw))
                 self.assertEqual(rc, 1, out)
                 self.assertIn(f"FAIL {check}:", out)
+        self.assertIn("new: user32.dll GetDpiForWindow (only from Windows 10 1607 on)", out)
 
 
 if __name__ == "__main__":

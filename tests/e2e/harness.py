@@ -90,7 +90,7 @@ BOX_TEXT_ID = 0xFFFF
 # show a scenario drives. Commands that run long, or whose answer depends on the environment the
 # probe starts in (the locale's), start a probe of their own.
 SERVED = {"list", "at", "screen", "focus", "closebox", "press", "close", "restore", "sysclose",
-          "input", "capture", "kill"}
+          "input", "capture", "kill", "dpichanged"}
 # Commands that only read: asked again when the probe itself did not run.
 PROBE_READS = {"list", "at", "screen", "focus", "closebox", "stamps", "localeinfo"}
 

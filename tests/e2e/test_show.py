@@ -86,6 +86,11 @@ class Show(h.GermTestCase):
             self.assertLess(box["z"], cover["z"], "the box lies above the cover")
             if i == 0:
                 self.assert_blue_around(box)
+                # A scaling change (a docking station, a remote session) while the cover is up:
+                # it stays the screen's size, and the finale plays on.
+                self.assertEqual(h.probe("dpichanged", cover["hwnd"], 192, *SCREEN),
+                                 [{"sent": True}])
+                self.assertEqual(prog.dialog()["rect"], SCREEN, "the cover after the change")
             prog.answer(box, h.IDOK, real_click=True)
 
         self.assertEqual(prog.wait_exit(), 0)

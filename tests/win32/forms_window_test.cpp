@@ -6,11 +6,16 @@
 
 #include <array>
 #include <cwchar>
+#include <functional>
+#include <utility>
+#include <vector>
 
 using namespace forms;
 using namespace formstest;
 
 namespace {
+
+constexpr UINT WM_GETDPISCALEDSIZE_ = 0x02E4; // beyond the headers' Windows 7 target
 
 // The screen's size as the display was started (the test environment's GERM_SCREEN, "WxH"),
 // else the primary monitor's: not the framework's own reading.
@@ -44,6 +49,10 @@ RECT WindowRect(HWND window) {
     RECT r{};
     GetWindowRect(window, &r);
     return r;
+}
+
+std::array<LONG, 4> Corners(const RECT& r) {
+    return {r.left, r.top, r.right, r.bottom};
 }
 
 TEST_F(FormsWindow, DialogFrameIsFixedWithoutMinMaxBoxesStaysOnTopAndHasTheRequestedClientSize) {
@@ -134,10 +143,55 @@ TEST_F(FormsWindow, ControlsShowTheirTextsAndValuesInTheNativeControls) {
     EXPECT_TRUE(IsWindowVisible(Hwnd(bar)));
 }
 
+// The moves of one window while a message is handled: every WM_WINDOWPOSCHANGING that moves or
+// sizes it, seen through a hook so the window's own procedure stays as it is. `nested` is sent
+// to the window from inside the first move, as a move onto another monitor would bring it.
+struct MoveRecorder {
+    static inline HWND window = nullptr;
+    static inline std::vector<RECT> moves;
+    static inline std::function<void()> nested;
+    HHOOK hook;
+    explicit MoveRecorder(HWND w) {
+        window = w;
+        moves.clear();
+        nested = nullptr;
+        hook = SetWindowsHookExW(WH_CALLWNDPROC, Record, nullptr, GetCurrentThreadId());
+    }
+    ~MoveRecorder() { UnhookWindowsHookEx(hook); }
+    static LRESULT CALLBACK Record(int code, WPARAM wParam, LPARAM lParam) {
+        const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        if (code == HC_ACTION && call->hwnd == window && call->message == WM_WINDOWPOSCHANGING) {
+            const auto* pos = reinterpret_cast<const WINDOWPOS*>(call->lParam);
+            if ((pos->flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE)) {
+                moves.push_back({pos->x, pos->y, pos->x + pos->cx, pos->y + pos->cy});
+                if (auto send = std::exchange(nested, nullptr))
+                    send();
+            }
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+};
+
+// The window's outer rectangle for a client size at a resolution, as the system frames it there.
+SIZE OuterSize(HWND window, LONG width, LONG height, int dpi) {
+    using Adjust = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+    const auto adjust = reinterpret_cast<Adjust>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    RECT r{0, 0, width, height};
+    const auto style = static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE));
+    const auto exStyle = static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE));
+    if (!adjust || !adjust(&r, style, FALSE, exStyle, static_cast<UINT>(dpi)))
+        AdjustWindowRectEx(&r, style, FALSE, exStyle);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
 // Moved to a monitor at another scaling: the layout rule from the design values at the new
-// resolution (the font by the ratio, the rest by the text height it measures), at the place the
-// system suggests; and back again. Wine sends no WM_DPICHANGED, so it is sent here.
-TEST_F(FormsWindow, MovedToAMonitorAtAnotherScalingIsLaidOutByTheSameRule) {
+// resolution (the font by the ratio, the rest by the text height it measures), the window framed
+// as the system frames it there and moved once, to the place the system suggests; a change sent
+// from inside that move is left alone; the size asked for beforehand is the size it takes; and
+// back again. Once the window is the frameless cover, a change leaves it covering the screen.
+// Wine sends no WM_DPICHANGED, so it is sent here.
+TEST_F(FormsWindow, MovedToAMonitorAtAnotherScalingIsLaidOutByTheSameRuleInOneMove) {
     TTestForm* form;
     app->CreateForm(form);
     form->SetFont({"ＭＳ Ｐゴシック", 16, 128, clWindowText});
@@ -174,16 +228,26 @@ TEST_F(FormsWindow, MovedToAMonitorAtAnotherScalingIsLaidOutByTheSameRule) {
         DeleteObject(font);
         const int k = dpi == 96 ? 16 : metrics.tmHeight;
         auto scaled = [k](LONG v) { return static_cast<LONG>(MulDiv(v, k, 16)); };
+        const SIZE outer = OuterSize(window, scaled(296), scaled(128), dpi);
+
+        SIZE asked{0, 0};
+        EXPECT_TRUE(
+            SendMessageW(window, WM_GETDPISCALEDSIZE_, dpi, reinterpret_cast<LPARAM>(&asked)));
+        EXPECT_EQ(asked.cx, outer.cx);
+        EXPECT_EQ(asked.cy, outer.cy);
 
         RECT suggested{100, 80, 700, 480};
+        MoveRecorder recorder(window);
+        RECT elsewhere{300, 300, 400, 400};
+        MoveRecorder::nested = [&] {
+            SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(144, 144),
+                         reinterpret_cast<LPARAM>(&elsewhere));
+        };
         SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
                      reinterpret_cast<LPARAM>(&suggested));
-        RECT client{}, outer = WindowRect(window);
-        GetClientRect(window, &client);
-        EXPECT_EQ(client.right, scaled(296));
-        EXPECT_EQ(client.bottom, scaled(128));
-        EXPECT_EQ(outer.left, 100);
-        EXPECT_EQ(outer.top, 80);
+        EXPECT_EQ(MoveRecorder::moves.size(), 1u);
+        EXPECT_EQ(Corners(WindowRect(window)),
+                  (std::array<LONG, 4>{100, 80, 100 + outer.cx, 80 + outer.cy}));
         EXPECT_EQ(clientBounds(bar),
                   (std::array<LONG, 4>{scaled(8), scaled(64), scaled(281), scaled(17)}));
         EXPECT_EQ(clientBounds(button),
@@ -192,6 +256,14 @@ TEST_F(FormsWindow, MovedToAMonitorAtAnotherScalingIsLaidOutByTheSameRule) {
                   (std::array<LONG, 4>{scaled(8), scaled(16), DrawnTextWidth(Hwnd(label), status),
                                        scaled(16)}));
     }
+
+    // The cover: frameless, the screen's size; a change of scaling keeps it so.
+    const SIZE screen = ExpectedScreen();
+    form->SetBorderStyle(TBorderStyle::bsNone);
+    form->SetBounds(0, 0, screen.cx, screen.cy);
+    RECT suggested{0, 0, screen.cx / 2, screen.cy / 2};
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(Corners(WindowRect(window)), (std::array<LONG, 4>{0, 0, screen.cx, screen.cy}));
 }
 
 TEST_F(FormsWindow, OnShowRunsBeforeTheWindowIsVisibleAtEveryShow) {

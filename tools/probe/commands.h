@@ -13,6 +13,7 @@ int CloseBox(HWND h);
 int Focus(HWND h);
 int At(int argc, wchar_t** argv);
 int MsgBox(int argc, wchar_t** argv);
+int DpiChanged(int argc, wchar_t** argv);
 HWND ParseHwnd(const wchar_t* s);
 std::wstring ClassOf(HWND h);
 

@@ -17,6 +17,7 @@
 //   probe closebox HWND                          screen point of the title bar's close box
 //   probe focus HWND                             keyboard focus and active window of its thread
 //   probe msgbox TEXT FLAGS                      a box of the probe's own, for the harness's tests
+//   probe dpichanged HWND DPI L T R B            WM_DPICHANGED with that suggested rectangle
 //   probe startup PATH [--ms 2] [--timeout 30]   ms from CreateProcess to its first visible box,
 //                                                then ends that process
 //   probe serve                        commands from standard input, one a line with its
@@ -148,6 +149,8 @@ int Run(int argc, wchar_t** argv) {
         return EndSession(argc, argv);
     if (cmd == L"startup")
         return Startup(argc, argv);
+    if (cmd == L"dpichanged")
+        return DpiChanged(argc, argv);
     return Fail("unknown command");
 }
 

@@ -417,3 +417,34 @@ int MsgBox(int argc, wchar_t** argv) {
     Emit("{\"result\":" + Num(result) + "}");
     return 0;
 }
+
+// WM_DPICHANGED as Windows sends it when a window meets another scaling, with the suggested
+// rectangle in the target's own memory: a pointer is not carried from one process to another.
+int DpiChanged(int argc, wchar_t** argv) {
+    if (argc < 8)
+        return Fail("usage: dpichanged HWND DPI LEFT TOP RIGHT BOTTOM");
+    HWND h = ParseHwnd(argv[2]);
+    const auto dpi = static_cast<WORD>(std::wcstoul(argv[3], nullptr, 0));
+    const RECT suggested{std::wcstol(argv[4], nullptr, 0), std::wcstol(argv[5], nullptr, 0),
+                         std::wcstol(argv[6], nullptr, 0), std::wcstol(argv[7], nullptr, 0)};
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    HANDLE process =
+        pid ? OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid) : nullptr;
+    if (!process)
+        return Fail("no such window's process");
+    void* remote = VirtualAllocEx(process, nullptr, sizeof suggested, MEM_COMMIT | MEM_RESERVE,
+                                  PAGE_READWRITE);
+    DWORD_PTR result = 0;
+    const bool sent =
+        remote && WriteProcessMemory(process, remote, &suggested, sizeof suggested, nullptr) &&
+        SendMessageTimeoutW(h, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                            reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG, 5000, &result);
+    if (remote)
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    if (!sent)
+        return Fail("WM_DPICHANGED was not taken");
+    Emit("{\"sent\":true}");
+    return 0;
+}

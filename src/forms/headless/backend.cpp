@@ -60,10 +60,10 @@ void TForm::BackendDeleter::operator()(BackendData* data) const {
 
 TForm::~TForm() = default;
 
-int TForm::FrameWidth() const {
+int TForm::FrameWidthAt(int) const {
     return borderStyle_ == TBorderStyle::bsDialog ? kDialogFrameWidth : 0;
 }
-int TForm::FrameHeight() const {
+int TForm::FrameHeightAt(int) const {
     return borderStyle_ == TBorderStyle::bsDialog ? kDialogFrameHeight : 0;
 }
 
@@ -97,9 +97,9 @@ void TForm::ApplyMinimizedPending() {
     backend_->record.minimizedPending = true;
 }
 
-int TForm::MeasureTextHeight() const {
+int TForm::MeasureFontHeight(const TFont& font) const {
     const int fixed = GetState().textHeight;
-    return fixed > 0 ? fixed : font_.height;
+    return fixed > 0 ? fixed : font.height;
 }
 
 int TForm::MeasureTextWidth(const std::string& text) const {

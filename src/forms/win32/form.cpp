@@ -7,6 +7,8 @@
 #include "forms/button.h"
 #include "forms/win32/backend.h"
 
+#include <array>
+
 namespace forms {
 
 using namespace win32;
@@ -18,6 +20,9 @@ struct TForm::BackendData {
     HFONT font = nullptr;
     HBRUSH brush = nullptr;
     bool ownBrush = false;
+    // The title bar's and the taskbar's icons at the window's resolution.
+    HICON smallIcon = nullptr;
+    HICON bigIcon = nullptr;
     // While the window itself reports a move, size or state change, the stored values follow
     // it without being applied back to the window.
     bool syncing = false;
@@ -87,7 +92,16 @@ HFONT MakeFont(const TFont& font) {
                        DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Widen(font.name).c_str());
 }
 
+void FreeIcons(FormData& data) {
+    for (HICON* icon : {&data.smallIcon, &data.bigIcon}) {
+        if (*icon)
+            DestroyIcon(*icon);
+        *icon = nullptr;
+    }
+}
+
 void FreeData(FormData& data) {
+    FreeIcons(data);
     if (data.ownBrush && data.brush)
         DeleteObject(data.brush);
     data.brush = nullptr;
@@ -95,6 +109,41 @@ void FreeData(FormData& data) {
     if (data.font)
         DeleteObject(data.font);
     data.font = nullptr;
+}
+
+// A system metric at a resolution (0: the system's). Windows 10 1607 and later know every
+// resolution's metrics; older systems have one, and lack the function, which is looked up at run
+// time so the program still starts there.
+int MetricAt(int index, int pixelsPerInch) {
+    using ForDpi = int(WINAPI*)(int, UINT);
+    static const auto forDpi = reinterpret_cast<ForDpi>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
+    return pixelsPerInch > 0 && forDpi ? forDpi(index, static_cast<UINT>(pixelsPerInch))
+                                       : GetSystemMetrics(index);
+}
+
+// The program's icon (the lowest id) for the title bar and for Alt+Tab and the taskbar, each
+// drawn at the size the system draws it at the window's resolution rather than scaled from
+// another. Where the icon cannot be loaded the window keeps the ones it has.
+void SetProgramIcons(HWND window, FormData& data, int pixelsPerInch) {
+    auto load = [&](int widthMetric, int heightMetric) {
+        return static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                             MetricAt(widthMetric, pixelsPerInch),
+                                             MetricAt(heightMetric, pixelsPerInch), 0));
+    };
+    HICON smallIcon = load(SM_CXSMICON, SM_CYSMICON);
+    HICON bigIcon = load(SM_CXICON, SM_CYICON);
+    if (!smallIcon || !bigIcon) {
+        for (HICON icon : {smallIcon, bigIcon})
+            if (icon)
+                DestroyIcon(icon);
+        return;
+    }
+    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
+    FreeIcons(data);
+    data.smallIcon = smallIcon;
+    data.bigIcon = bigIcon;
 }
 
 void HandleWindowPosChanged(HWND window, FormData& data) {
@@ -160,6 +209,9 @@ void HandleSize(FormData& data, WPARAM kind) {
     data.syncing = false;
 }
 
+// WM_GETDPISCALEDSIZE (Windows 10 1703), beyond the Windows version the headers are set for.
+constexpr UINT kGetDpiScaledSize = 0x02E4;
+
 LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     FormData* data = DataOf(window);
     if (!data)
@@ -195,10 +247,21 @@ LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         break;
     case WM_DPICHANGED: {
         // Moved to a monitor at another scaling: the layout rule at the new resolution, at the
-        // place the system suggests; the show goes on untouched.
+        // place the system suggests, in one move; the show goes on untouched.
         const RECT suggested = *reinterpret_cast<const RECT*>(lParam);
         RunHandler([&] { form->ResolutionChanged(LOWORD(wParam), suggested.left, suggested.top); });
+        SetProgramIcons(window, *data, LOWORD(wParam));
         return 0;
+    }
+    case kGetDpiScaledSize: {
+        // Asked before a move to another scaling (while the window is dragged there): the size
+        // the layout rule gives, so the window keeps its place under the pointer.
+        std::array<int, 2> size{};
+        RunHandler([&] { size = form->SizeForResolution(static_cast<int>(wParam)); });
+        auto* answer = reinterpret_cast<SIZE*>(lParam);
+        answer->cx = size[0];
+        answer->cy = size[1];
+        return TRUE;
     }
     case WM_WINDOWPOSCHANGED: {
         const LRESULT result = DefWindowProcW(window, message, wParam, lParam);
@@ -325,8 +388,7 @@ void TForm::CreateHandle() {
     SetBrush(*data, color_);
     // Windows leaves the class's icon out of the title bar of a window with a dialog frame
     // unless the window is given the icon itself.
-    SendMessageW(window, WM_SETICON, ICON_SMALL, GetClassLongPtrW(window, GCLP_HICONSM));
-    SendMessageW(window, WM_SETICON, ICON_BIG, GetClassLongPtrW(window, GCLP_HICON));
+    SetProgramIcons(window, *data, WindowPixelsPerInch(window));
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(data));
     handle_ = window;
     // The controls' windows take their stored bounds, visibility, texts and values and the
@@ -351,13 +413,13 @@ TForm::~TForm() {
     // The font and the brush go with backend_, after the window.
 }
 
-int TForm::FrameWidth() const {
-    const RECT r = FrameOf(borderStyle_, WindowPixelsPerInch(static_cast<HWND>(handle_)));
+int TForm::FrameWidthAt(int pixelsPerInch) const {
+    const RECT r = FrameOf(borderStyle_, pixelsPerInch);
     return r.right - r.left;
 }
 
-int TForm::FrameHeight() const {
-    const RECT r = FrameOf(borderStyle_, WindowPixelsPerInch(static_cast<HWND>(handle_)));
+int TForm::FrameHeightAt(int pixelsPerInch) const {
+    const RECT r = FrameOf(borderStyle_, pixelsPerInch);
     return r.bottom - r.top;
 }
 
@@ -486,15 +548,21 @@ void TForm::ApplyMinimizedPending() {
         ShowWindow(window, SW_SHOWMINNOACTIVE);
 }
 
-int TForm::MeasureTextHeight() const {
+int TForm::MeasureFontHeight(const TFont& font) const {
+    const bool own =
+        font.name == font_.name && font.height == font_.height && font.charset == font_.charset;
+    HFONT measured = own ? FormFont(this) : MakeFont(font);
     HDC dc = GetDC(nullptr);
-    if (!dc)
-        return 0;
-    HGDIOBJ old = SelectObject(dc, FormFont(this));
-    TEXTMETRICW metrics{};
-    const int height = GetTextMetricsW(dc, &metrics) ? metrics.tmHeight : 0;
-    SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
+    int height = 0;
+    if (dc) {
+        HGDIOBJ old = SelectObject(dc, measured);
+        TEXTMETRICW metrics{};
+        height = GetTextMetricsW(dc, &metrics) ? metrics.tmHeight : 0;
+        SelectObject(dc, old);
+        ReleaseDC(nullptr, dc);
+    }
+    if (!own)
+        DeleteObject(measured);
     return height;
 }
 
