@@ -15,6 +15,7 @@ GERM_WINDOWS_BUILD names the folder holding Germcatcher.exe and probe.exe (defau
 build/windows). GERM_E2E_SHOTS names a folder for a screenshot of every failed test.
 """
 
+import atexit
 import datetime
 import json
 import os
@@ -89,10 +90,52 @@ BOX_TEXT_ID = 0xFFFF
 # pipe, not Wine's start of a process, which takes seconds on a busy machine and would eat the
 # show a scenario drives. Commands that run long, or whose answer depends on the environment the
 # probe starts in (the locale's), start a probe of their own.
-SERVED = {"list", "at", "screen", "focus", "closebox", "press", "close", "restore", "sysclose",
-          "input", "capture", "kill", "dpichanged"}
+SERVED = {"list", "at", "screen", "closebox", "press", "close", "restore", "sysclose", "input",
+          "capture", "kill", "dpichanged"}
 # Commands that only read: asked again when the probe itself did not run.
-PROBE_READS = {"list", "at", "screen", "focus", "closebox", "stamps", "localeinfo"}
+PROBE_READS = {"list", "at", "screen", "closebox", "stamps", "localeinfo"}
+
+
+class ProbeRun:
+    """A probe that runs on (serving, launching, watching), its JSON lines handed to on_line as
+    they come and then queued. Its errors go to a file, not a pipe: processes Wine starts on the
+    way (its services) keep the descriptor open. `wrapper` runs it under another command (a
+    tracer); `env` and `stderr` are its own and so a launched program's."""
+
+    def __init__(self, args, stdin=subprocess.DEVNULL, wrapper=(), env=None, stderr=None):
+        self._err = tempfile.TemporaryFile() if stderr is None else None
+        self.proc = subprocess.Popen([*wrapper, *SIDE.command([PROBE, *args])], stdin=stdin,
+                                     stdout=subprocess.PIPE, stderr=self._err or stderr, env=env)
+        self.lines = queue.Queue()
+        self.ended = threading.Event()
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        for line in self.proc.stdout:
+            msg = json.loads(line)
+            self.on_line(msg)
+            self.lines.put(msg)
+        self.proc.wait()
+        self.ended.set()
+        self.lines.put(None)
+
+    def on_line(self, msg):
+        pass
+
+    def said(self):
+        if not self._err:
+            return ""
+        self._err.seek(0)
+        return self._err.read().decode("utf-8", "replace").strip()[-600:]
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+        if self.ended.wait(10):
+            self.proc.stdout.close()
+            if self._err:
+                self._err.close()
 
 
 class ProbeServer:
@@ -100,65 +143,41 @@ class ProbeServer:
 
     def __init__(self):
         self._lock = threading.Lock()
-        self._proc = None
-        self._lines = None
-        self._err = None
-
-    def _start(self):
-        # Its errors go to a file, not a pipe: processes Wine starts on the way (its services)
-        # keep the descriptor open.
-        if self._err:
-            self._err.close()
-        self._err = tempfile.TemporaryFile()
-        self._proc = subprocess.Popen(SIDE.command([PROBE, "serve"]), stdin=subprocess.PIPE,
-                                      stdout=subprocess.PIPE, stderr=self._err)
-        self._lines = queue.Queue()
-
-        def read(proc, lines):
-            for line in proc.stdout:
-                lines.put(line)
-            lines.put(None)
-
-        threading.Thread(target=read, args=(self._proc, self._lines), daemon=True).start()
-
-    def stop(self):
-        if self._proc is not None:
-            self._proc.kill()
-            self._proc.wait()
-            self._proc = None
-
-    def said(self):
-        self._err.seek(0)
-        return self._err.read().decode("utf-8", "replace").strip()[-600:]
+        self._run = None
 
     def ask(self, args, timeout):
-        """The command's JSON lines and its exit code; None when the probe is gone."""
+        """The command's JSON lines; None, with what the probe said, when it is gone."""
         with self._lock:
-            if self._proc is None or self._proc.poll() is not None:
-                self._start()
-            try:
-                self._proc.stdin.write(("\t".join(map(str, args)) + "\n").encode("utf-8"))
-                self._proc.stdin.flush()
-            except OSError:
+            if self._run is None or self._run.ended.is_set():
                 self.stop()
-                return None
+                self._run = ProbeRun(["serve"], stdin=subprocess.PIPE)
+            try:
+                self._run.proc.stdin.write(("\t".join(map(str, args)) + "\n").encode("utf-8"))
+                self._run.proc.stdin.flush()
+            except OSError:
+                return None, self._run.said()
             out, deadline = [], time.monotonic() + timeout
             while True:
                 try:
-                    line = self._lines.get(timeout=max(0.0, deadline - time.monotonic()))
+                    msg = self._run.lines.get(timeout=max(0.0, deadline - time.monotonic()))
                 except queue.Empty:
-                    self.stop()
+                    self._run.stop()
                     raise subprocess.TimeoutExpired(["probe", *map(str, args)], timeout)
-                if line is None:
-                    self.stop()
-                    return None
-                msg = json.loads(line)
+                if msg is None:
+                    return None, self._run.said()
                 if "done" in msg:
-                    return out, msg["done"]
+                    return out, ""
                 out.append(msg)
 
 
+    def stop(self):
+        if self._run is not None:
+            self._run.proc.stdin.close()
+            self._run.stop()
+
+
 SERVER = ProbeServer()
+atexit.register(SERVER.stop)
 
 
 def probe(*args, timeout=30):
@@ -167,10 +186,10 @@ def probe(*args, timeout=30):
     must not pass for "no windows": a reading is asked again once, anything else fails."""
     for attempt in (1, 2):
         if args[0] in SERVED:
-            answer = SERVER.ask(args, timeout)
-            if answer is not None:
-                return answer[0]
-            code, said = "none", SERVER.said()
+            lines, said = SERVER.ask(args, timeout)
+            if lines is not None:
+                return lines
+            code = "before its answer"
         else:
             with tempfile.TemporaryFile() as err:
                 r = subprocess.run(SIDE.command([PROBE, *args]), stdin=subprocess.DEVNULL,
@@ -519,72 +538,45 @@ class Sandbox:
         shutil.rmtree(self.dir, ignore_errors=True)
 
 
-class Program:
-    """One run of the program, started through the probe so its exit code is known. `wrapper`
-    runs the launcher under another command (a tracer); `env` and `stderr` are the launcher's
-    and so the program's (Wine's debug output goes to standard error)."""
+class Program(ProbeRun):
+    """One run of the program, started through the probe so its exit code is known."""
 
-    def __init__(self, exe, showcmd=None, wrapper=(), env=None, stderr=subprocess.DEVNULL):
-        args = [*wrapper, *SIDE.command([PROBE, "launch", winpath(exe)])]
-        if showcmd is not None:
-            args.append(str(showcmd))
-        self.started = datetime.datetime.now()
-        # Unless asked for, the launcher's errors go to a file (not a pipe, which Wine's
-        # services would hold open), to say why a start failed.
-        self._err = tempfile.TemporaryFile() if stderr == subprocess.DEVNULL else None
-        self._launcher = subprocess.Popen(
-            args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-            stderr=self._err or stderr, env=env
-        )
-        self.pid = None
-        self.exit_code = None
-        self.error = None
-        self._done = threading.Event()
+    def __init__(self, exe, showcmd=None, wrapper=(), env=None, stderr=None):
+        self.pid = self.exit_code = self.error = None
         self._got_pid = threading.Event()
-        threading.Thread(target=self._read, daemon=True).start()
+        self.started = datetime.datetime.now()
+        super().__init__(["launch", winpath(exe), *([showcmd] if showcmd is not None else [])],
+                         wrapper=wrapper, env=env, stderr=stderr)
         if not self._got_pid.wait(60) or self.pid is None:
-            self._launcher.kill()
-            said = ""
-            if self._err:
-                self._err.seek(0)
-                said = self._err.read().decode("utf-8", "replace").strip()[-600:]
+            self.stop()
             raise AssertionError(f"the probe did not start {exe}: {self.error or 'no answer'}"
-                                 f" (exit {self._launcher.wait()}) {said}")
+                                 f" (exit {self.proc.returncode}) {self.said()}")
+
+    def on_line(self, msg):
+        if "pid" in msg:
+            self.pid = msg["pid"]
+        self.exit_code = msg.get("exit", self.exit_code)
+        self.error = msg if "error" in msg else self.error
+        if "pid" in msg or "error" in msg:
+            self._got_pid.set()
 
     def _read(self):
-        for line in self._launcher.stdout:
-            msg = json.loads(line)
-            if "pid" in msg:
-                self.pid = msg["pid"]
-                self._got_pid.set()
-            elif "exit" in msg:
-                self.exit_code = msg["exit"]
-            elif "error" in msg:
-                self.error = msg
-                self._got_pid.set()
-        self._launcher.wait()
-        self._done.set()
+        super()._read()
         self._got_pid.set()
 
     def running(self):
-        return not self._done.is_set()
+        return not self.ended.is_set()
 
     def wait_exit(self, timeout=30):
-        if not self._done.wait(timeout):
+        if not self.ended.wait(timeout):
             raise AssertionError(f"the program did not end within {timeout} s")
         return self.exit_code
 
     def kill(self):
         if self.running() and self.pid:
             probe("kill", self.pid)
-            self._done.wait(30)
-        if self._launcher.poll() is None:
-            self._launcher.kill()
-            self._launcher.wait()
-        if self._done.wait(10):
-            self._launcher.stdout.close()
-        if self._err:
-            self._err.close()
+            self.ended.wait(30)
+        self.stop()
 
     def windows(self):
         return probe("list", "--pid", self.pid)
@@ -683,49 +675,28 @@ class Program:
             time.sleep(0.05)
 
 
-class Watch:
+class Watch(ProbeRun):
     """A probe watching one process, collecting a time line of its windows' changes."""
 
     def __init__(self, pid, ms=10):
-        self._proc = subprocess.Popen(
-            SIDE.command([PROBE, "watch", "--pid", pid, "--ms", ms, "--max-s", 300]),
-            stdin=subprocess.DEVNULL,
-            stdout=subprocess.PIPE,
-            stderr=subprocess.DEVNULL,
-        )
         self.events = []
         self._lock = threading.Lock()
-        self._started = threading.Event()
-        self._ended = threading.Event()
-        threading.Thread(target=self._read, daemon=True).start()
-        if not self._started.wait(60):
-            raise AssertionError("the watching probe did not start")
+        super().__init__(["watch", "--pid", pid, "--ms", ms, "--max-s", 300])
+        first = self.lines.get(timeout=60)
+        if not first or first.get("ev") != "start":
+            raise AssertionError(f"the watching probe did not start: {first} {self.said()}")
 
-    def _read(self):
-        for line in self._proc.stdout:
-            ev = json.loads(line)
-            with self._lock:
-                self.events.append(ev)
-            if ev.get("ev") == "start":
-                self._started.set()
-        self._proc.wait()
-        self._started.set()
-        self._ended.set()
+    def on_line(self, msg):
+        with self._lock:
+            self.events.append(msg)
 
     def snapshot(self):
         with self._lock:
             return list(self.events)
 
     def wait_end(self, timeout=30):
-        if not self._ended.wait(timeout):
+        if not self.ended.wait(timeout):
             self.stop()
-
-    def stop(self):
-        if self._proc.poll() is None:
-            self._proc.kill()
-            self._proc.wait()
-        if self._ended.wait(10):
-            self._proc.stdout.close()
 
     def wait_seen(self, window, what, timeout=30):
         """Waits until the watcher has seen `window`: a watcher started on a busy machine may

@@ -24,7 +24,7 @@ class DirectProgram(h.Program):
         self.started = datetime.datetime.now()
         self.pid = None
         self.exit_code = None
-        self._done = threading.Event()
+        self.ended = threading.Event()
         self._launcher = subprocess.Popen(["wine", "./" + exe.name], cwd=exe.parent,
                                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                           stderr=subprocess.DEVNULL)
@@ -35,7 +35,7 @@ class DirectProgram(h.Program):
 
     def _wait(self):
         self.exit_code = self._launcher.wait()
-        self._done.set()
+        self.ended.set()
 
     def kill(self):
         if self.running() and self.pid:
