@@ -6,7 +6,7 @@
 # GERM_WINE_ENV (default "test") names the environment, so several can run side by side. When an
 # environment is started, three more settings make it another kind of user's machine:
 #   GERM_WINE_LANG       the user's locale (default ja_JP.UTF-8), as a fresh prefix takes it
-#   GERM_WINE_INTL       regional settings the user changed: "sShortDate=yyyy/MM/dd sTimeFormat=..."
+#   GERM_WINE_INTL       regional settings the user changed: "sShortDate=yyyy/MM/dd ..."
 #   GERM_WINE_NO_SCREEN  set: the tests are not told the screen's size; they ask the system
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

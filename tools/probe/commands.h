@@ -10,7 +10,6 @@ int List(int argc, wchar_t** argv);
 int Post(HWND h, UINT msg, WPARAM wp, LPARAM lp);
 int Watch(int argc, wchar_t** argv);
 int CloseBox(HWND h);
-int Focus(HWND h);
 int At(int argc, wchar_t** argv);
 int MsgBox(int argc, wchar_t** argv);
 int DpiChanged(int argc, wchar_t** argv);

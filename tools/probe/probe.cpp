@@ -1,7 +1,8 @@
 // Test probe: reads and drives the windows of other processes for the end-to-end tests and
 // prints one JSON object per line on stdout (UTF-8). Run with wine in the program's prefix.
 //
-//   probe list [--pid N | --name FILE | --all]   top-level windows with their children
+//   probe list [--pid N | --name FILE | --all]   top-level windows with their children, each
+//                                                with its thread's keyboard focus and its dpi
 //   probe press HWND ID | close HWND | restore HWND | sysclose HWND
 //   probe launch PATH [SHOWCMD]                  {"pid":N} at once, {"exit":CODE} at the end
 //   probe watch --pid N [--ms 10] [--max-s 120]  a line whenever a window of N changes
@@ -15,7 +16,6 @@
 //   probe screen                                 screen size and foreground window
 //   probe kill PID                               end a process left running by a failed test
 //   probe closebox HWND                          screen point of the title bar's close box
-//   probe focus HWND                             keyboard focus and active window of its thread
 //   probe msgbox TEXT FLAGS                      a box of the probe's own, for the harness's tests
 //   probe dpichanged HWND DPI L T R B            WM_DPICHANGED with that suggested rectangle
 //   probe startup PATH [--ms 2] [--timeout 30]   ms from CreateProcess to its first visible box,
@@ -135,8 +135,6 @@ int Run(int argc, wchar_t** argv) {
         return Kill(argv[2]);
     if (cmd == L"closebox" && argc >= 3)
         return CloseBox(ParseHwnd(argv[2]));
-    if (cmd == L"focus" && argc >= 3)
-        return Focus(ParseHwnd(argv[2]));
     if (cmd == L"msgbox")
         return MsgBox(argc, argv);
     if (cmd == L"at")

@@ -380,19 +380,6 @@ int CloseBox(HWND h) {
     return 0;
 }
 
-// The keyboard focus of another process's thread, read from the system's input state, so the
-// target is not asked anything and may be busy.
-int Focus(HWND h) {
-    const DWORD thread = GetWindowThreadProcessId(h, nullptr);
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    if (!thread || !GetGUIThreadInfo(thread, &info))
-        return Fail("GetGUIThreadInfo failed");
-    Emit("{\"focus\":" + Num(reinterpret_cast<INT_PTR>(info.hwndFocus)) +
-         ",\"active\":" + Num(reinterpret_cast<INT_PTR>(info.hwndActive)) + "}");
-    return 0;
-}
-
 // The top-level window under a screen point: what a click there would reach.
 int At(int argc, wchar_t** argv) {
     if (argc < 4)
