@@ -153,7 +153,8 @@ if(NOT GERM_SANITIZE)
     # The whole kit, packed, unpacked elsewhere and run from there, as the two other users:
     # changing settings is allowed, as on the hosted runner, and each checks that its settings
     # took.
-    set(kit_expect_en_us "--expect-locale=en-US")
+    set(kit_expect_en_us "--expect-locale=en-US"
+        "--expect-stamp=2026-01-04T09:03:07=1/4/2026 9:03:07 AM")
     set(kit_expect_ja_jp_windows "--expect-locale=ja-JP"
         "--expect-stamp=2026-01-04T09:03:07=2026/01/04 9:03:07")
     foreach(kit IN ITEMS en_us ja_jp_windows)
