@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
 """make soak N=10: the end-to-end suites on both sides and the two kit profiles, run N times
 each as make test runs them (ctest -L e2e, in LANES environments side by side), then a table of
-passes and failures per suite with the first failure's message of each, and the wall time.
+passes and failures per suite with the first failure's message of each, and the wall time. The
+whole output of every failed run is kept in build/soak/ (ROUND-SUITE.txt).
 
     soak.py N [LANES]
 
 Exit code 0 only when every suite passed every time.
 """
 
+import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -18,17 +21,26 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[1]
 
 
-def first_failure(case):
-    """The line that says what failed, from a failed test's output."""
-    out = "".join(e.text or "" for e in case.iter() if e.tag in ("failure", "system-out"))
+def output_of(case):
+    return "".join(e.text or "" for e in case.iter() if e.tag in ("failure", "system-out"))
+
+
+def first_failure(out):
+    """The line that says what failed, from a failed run's output."""
     lines = [line.strip() for line in out.splitlines() if line.strip()]
-    said = [line for line in lines if "Error" in line or "failed" in line or "FAIL" in line]
-    return (said or lines or ["(no output)"])[0][:200]
+    for pattern in (r"^\w*Error: ", r"^FAIL: ", r"\b[1-9]\d* failed", r"[Ff]ail|[Ee]rror"):
+        said = [line for line in lines if re.search(pattern, line)]
+        if said:
+            return said[0][:200]
+    return (lines or ["(no output)"])[-1][:200]
 
 
 def main(rounds, lanes):
     start = time.monotonic()
     results = {}
+    kept = ROOT / "build" / "soak"
+    shutil.rmtree(kept, ignore_errors=True)
+    kept.mkdir(parents=True)
     with tempfile.TemporaryDirectory(prefix="germ-soak-") as tmp:
         for n in range(1, rounds + 1):
             report = Path(tmp) / f"round{n}.xml"
@@ -46,7 +58,9 @@ def main(rounds, lanes):
                     passed += 1
                 else:
                     failed += 1
-                    first = first or f"round {n}: {first_failure(case)}"
+                    out = output_of(case)
+                    (kept / f"{n}-{name}.txt").write_text(out, encoding="utf-8")
+                    first = first or f"round {n}: {first_failure(out)}"
                 results[name] = (passed, failed, first)
             bad = sum(1 for p, f, _ in results.values() if f)
             print(f"soak: round {n} of {rounds} done, {bad} suites with a failure so far",
