@@ -158,7 +158,11 @@ class Harmless(h.GermTestCase):
         mount = Path(tempfile.mkdtemp(prefix="germ-full-"))
         self.addCleanup(os.rmdir, mount)
         subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1M", "tmpfs", str(mount)], check=True)
-        self.addCleanup(subprocess.run, ["umount", str(mount)], check=True)
+        # Wine lets go of a program's folder a moment after the program has ended (later still
+        # on a busy machine): the volume is unmounted once nothing holds it.
+        self.addCleanup(h.wait_for, lambda: subprocess.run(
+            ["umount", str(mount)], stderr=subprocess.DEVNULL).returncode == 0, 30,
+            "the full volume to be let go of")
         return mount
 
     def fill(self, mount):
