@@ -4,7 +4,7 @@ MAKEFLAGS += --no-print-directory
 WIN := build/windows
 RUN_PREFIX := $(CURDIR)/build/wine-prefix
 
-.PHONY: setup build build-windows build-host build-asan run test soak dist test-kit bench demo fuzz format clean
+.PHONY: setup build build-windows build-host build-asan run test test-in soak dist test-kit bench demo fuzz format clean
 
 setup:
 	@tools/setup.sh
@@ -36,6 +36,12 @@ test: build build-asan
 	@ctest --preset asan -L unit -j $(JOBS) --output-on-failure --progress
 	@ctest --preset host -j $(LANES) --output-on-failure
 	@tools/tree-unchanged.sh check
+
+# make test in a fresh clone of HEAD inside a minimal root of the other Debian release (or the
+# one named: make test-in DEBIAN=13), made once and reused. Needs root. Not part of make test.
+DEBIAN ?= $(if $(filter 12,$(shell . /etc/os-release 2>/dev/null; echo $$VERSION_ID)),13,12)
+test-in:
+	@tools/test-in.sh $(DEBIAN)
 
 # The end-to-end suites on both sides and the two kit profiles, N times each, with a table of
 # passes and failures per suite: make soak N=10. Not part of make test.

@@ -1,10 +1,22 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing need on Debian 12. Idempotent: packages that are
-# already installed and locales already generated are skipped, so a second run takes seconds.
+# Installs what building, running and testing need on Debian 12 (bookworm) or 13 (trixie).
+# Idempotent: packages that are already installed and locales already generated are skipped, so a
+# second run takes seconds.
 set -euo pipefail
 
+# The package names below exist in both releases; anything else may lack them or name them
+# otherwise, so it is refused up front rather than halfway through an install.
+. /etc/os-release 2>/dev/null || true
+case "${ID:-}:${VERSION_CODENAME:-}" in
+debian:bookworm | debian:trixie) ;;
+*)
+    echo "setup: Germcatcher builds on Debian 12 (bookworm) and Debian 13 (trixie) only; this is ${PRETTY_NAME:-an unknown system}" >&2
+    exit 1
+    ;;
+esac
+
 packages=(
-    cmake make g++ clang libclang-rt-14-dev clang-format libgtest-dev googletest python3 python3-venv e2fsprogs
+    cmake make g++ clang libclang-rt-dev clang-format libgtest-dev googletest python3 python3-venv e2fsprogs
     strace
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     wine wine64 xvfb xdotool x11-utils imagemagick fonts-wine
