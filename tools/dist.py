@@ -120,6 +120,14 @@ def source_commit():
     return r.stdout.strip() + (" (with uncommitted changes)" if dirty else "")
 
 
+def debian_release():
+    """The release the packages below belong to, e.g. 'Debian 13 (trixie)'."""
+    fields = dict(line.split("=", 1) for line in
+                  Path("/etc/os-release").read_text().splitlines() if "=" in line)
+    get = lambda key: fields.get(key, "").strip('"')  # noqa: E731
+    return f"Debian {get('VERSION_ID') or 'unknown'} ({get('VERSION_CODENAME') or 'unknown'})"
+
+
 def buildinfo(version, when, signed, files):
     """A short record of what to rebuild from and with, in a format of our own that borrows the
     field names of Debian's .buildinfo. It names nothing of the machine that wrote it (no path,
@@ -132,6 +140,7 @@ def buildinfo(version, when, signed, files):
         f"Source-Commit: {source_commit()}",
         f"Source-Date-Epoch: {when}",
         "Build-Origin: Debian",
+        f"Build-Release: {debian_release()}",
         "Build-Architecture: amd64",
         "Host-Architecture: windows-x64",
         f"Signed: {'yes' if signed else 'no'}",

@@ -3,18 +3,22 @@
 
 Fails (exit 1) unless the image has ASLR with high-entropy addresses, DEP, the terminal-server
 awareness that Windows' own linker gives a GUI program, no section that is both writable and
-executable, a manifest asking for no elevation, imports only from Windows' KnownDLLs, and
-imports exactly the functions recorded in imports.txt beside this file (delay-loaded ones
-included): a new import, which might be missing on Windows 7, fails with its name. Prints one
-line per check and a closing 'N passed, N failed' line.
+executable, a manifest asking for no elevation, imports only from Windows' KnownDLLs, imports
+only functions of the reviewed list in imports.txt beside this file (each one Windows 7 has;
+delay-loaded imports included), and imports exactly what that file records for the toolchain
+that built it (the mingw-w64 compiler and runtime packages installed here). A function Windows
+7 lacks fails with its name and the Windows that has it; a toolchain that was never recorded, or
+one whose imports changed, fails with what differs. Prints one line per check and a closing
+'N passed, N failed' line.
 
     check_pe.py FILE.exe [--imports LIST]   check (against another recorded list)
-    check_pe.py FILE.exe --record LIST      write the image's imports as the recorded list
+    check_pe.py FILE.exe --record LIST      record the image's imports as this toolchain's
 
 Recording is the deliberate, reviewed edit that changes what the program may import.
 """
 import re
 import struct
+import subprocess
 import sys
 from pathlib import Path
 
@@ -127,34 +131,89 @@ NEWER_THAN_WINDOWS_7 = {
     "RemoveDllDirectory": "Windows 8 (Windows 7 only with KB2533623)",
 }
 RECORDED = Path(__file__).resolve().parent / "imports.txt"
+# What decides the imports: the compiler (with its C++ runtime) and the Windows runtime.
+TOOLCHAIN_PACKAGES = ("g++-mingw-w64-x86-64-posix", "mingw-w64-x86-64-dev")
+
+
+def this_toolchain():
+    """(name, versions): the name is the Debian release's, the versions the packages'."""
+    release = re.search(r'^VERSION_ID="?(\w+)', Path("/etc/os-release").read_text(), re.M)
+    versions = []
+    for package in TOOLCHAIN_PACKAGES:
+        r = subprocess.run(["dpkg-query", "-W", "-f=${Version}", package], capture_output=True,
+                           text=True)
+        versions.append(f"{package}={r.stdout.strip() or 'not-installed'}")
+    return f"debian{release.group(1) if release else 'unknown'}", tuple(versions)
 
 
 def read_list(path):
-    return {tuple(line.split()) for line in Path(path).read_text(encoding="utf-8").splitlines()
-            if line.strip() and not line.startswith("#")}
+    """({name: versions} of the toolchains, {(dll, function): {toolchain names}})."""
+    toolchains, functions = {}, {}
+    for line in Path(path).read_text(encoding="utf-8").splitlines():
+        words = line.split()
+        if not words or line.startswith("#"):
+            continue
+        if words[0] == "toolchain":
+            toolchains[words[1]] = tuple(words[2:])
+        else:
+            functions[(words[0], words[1])] = set(words[2:])
+    return toolchains, functions
 
 
-def write_list(path, imports):
+def write_list(path, toolchains, functions):
     Path(path).write_text(
-        "# What Germcatcher.exe imports, one DLL and function a line (check_pe.py --record).\n"
-        "# A change here is deliberate: every function must exist on Windows 7, or be looked up\n"
+        "# What Germcatcher.exe may import: one DLL and function a line, each one that Windows 7\n"
+        "# exports, reviewed. After each, the toolchains that import it, declared below by the\n"
+        "# versions of their compiler and runtime packages. A build imports exactly what its\n"
+        "# toolchain's marks say; check_pe.py FILE.exe --record writes the marks of the toolchain\n"
+        "# that is installed. A change here is deliberate: a function Windows 7 lacks is looked up\n"
         "# at run time instead of imported.\n" +
-        "".join(f"{dll} {name}\n" for dll, name in sorted(imports)), encoding="utf-8")
+        "".join(f"toolchain {name} {' '.join(v)}\n" for name, v in sorted(toolchains.items())) +
+        "".join(f"{dll} {name} {' '.join(sorted(marks))}\n"
+                for (dll, name), marks in sorted(functions.items()) if marks), encoding="utf-8")
 
 
-def import_check(imports, recorded):
-    new = sorted(imports - recorded)
-    gone = sorted(recorded - imports)
+def record(path, imports):
+    newer = sorted(f"{dll} {name} (only from {NEWER_THAN_WINDOWS_7[name]} on)"
+                   for dll, name in imports if name in NEWER_THAN_WINDOWS_7)
+    if newer:
+        sys.exit("check_pe: not recorded, Windows 7 lacks " + ", ".join(newer))
+    name, versions = this_toolchain()
+    toolchains, functions = read_list(path) if Path(path).exists() else ({}, {})
+    toolchains[name] = versions
+    for item in set(functions) | imports:
+        marks = functions.setdefault(item, set())
+        (marks.add if item in imports else marks.discard)(name)
+    write_list(path, toolchains, functions)
+    return f"recorded {len(imports)} imports of {name} ({', '.join(versions)}) in {path}"
 
-    def named(item):
-        newer = NEWER_THAN_WINDOWS_7.get(item[1])
-        return f"{item[0]} {item[1]}" + (f" (only from {newer} on)" if newer else "")
 
-    detail = (f"{len(imports)} functions as recorded" if not new and not gone else "; ".join(
-        [f"new: {', '.join(map(named, new))}"] * bool(new) +
-        [f"no longer imported: {', '.join(map(named, gone))}"] * bool(gone)) +
-        " (record the list again only as a reviewed change)")
-    return ("imports exactly the recorded functions", not new and not gone, detail)
+def named(item):
+    newer = NEWER_THAN_WINDOWS_7.get(item[1])
+    return f"{item[0]} {item[1]}" + (f" (only from {newer} on)" if newer else "")
+
+
+def import_checks(imports, path):
+    toolchains, functions = read_list(path)
+    # What no reviewed list may excuse, and what the list never accepted.
+    refused = sorted(i for i in imports if i not in functions or i[1] in NEWER_THAN_WINDOWS_7)
+    reviewed = ("imports only reviewed functions that Windows 7 has", not refused,
+                f"{len(imports)} functions" if not refused else
+                f"not reviewed: {', '.join(map(named, refused))}")
+    name, versions = this_toolchain()
+    mine = [n for n, v in toolchains.items() if v == versions]
+    if not mine:
+        return [reviewed, ("imports as recorded for this toolchain", False,
+                           f"no record for {', '.join(versions)} (recorded: " +
+                           "; ".join(f"{n} {' '.join(v)}" for n, v in sorted(toolchains.items())) +
+                           "); review its imports and record them")]
+    recorded = {item for item, marks in functions.items() if mine[0] in marks}
+    new, gone = sorted(imports - recorded), sorted(recorded - imports)
+    detail = (f"{len(imports)} functions as recorded for {mine[0]}" if not new and not gone else
+              "; ".join([f"new: {', '.join(map(named, new))}"] * bool(new) +
+                        [f"no longer imported: {', '.join(map(named, gone))}"] * bool(gone)) +
+              " (record the list again only as a reviewed change)")
+    return [reviewed, ("imports as recorded for this toolchain", not new and not gone, detail)]
 
 
 def main(args):
@@ -162,8 +221,7 @@ def main(args):
     pe = Pe(open(path, "rb").read())
     imports = set(pe.imported_functions())
     if "--record" in options:
-        write_list(options["--record"], imports)
-        print(f"recorded {len(imports)} imports in {options['--record']}")
+        print(record(options["--record"], imports))
         return 0
     checks = []
     dc = pe.dll_characteristics
@@ -181,7 +239,7 @@ def main(args):
     foreign = [d for d in dlls if d.lower() not in KNOWN_DLLS]
     checks.append(("imports only Windows KnownDLLs", dlls and not foreign,
                    ", ".join(dlls) + (f" (not known: {', '.join(foreign)})" if foreign else "")))
-    checks.append(import_check(imports, read_list(options.get("--imports", RECORDED))))
+    checks += import_checks(imports, options.get("--imports", RECORDED))
     failed = 0
     for name, ok, detail in checks:
         failed += not ok

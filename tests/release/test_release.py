@@ -78,6 +78,8 @@ class Release(unittest.TestCase):
         self.assertNotIn("License: Cygwin", notices)
         info_path = release.with_suffix(".buildinfo")
         info = info_path.read_text()
+        debian = re.search(r'^VERSION_ID="?(\d+)', Path("/etc/os-release").read_text(), re.M)
+        self.assertIn(f"\nBuild-Release: Debian {debian.group(1)} (", info)
         versions = re.findall(r"^ (\S+) \(= (\S+)\),?$", info, re.M)
         self.assertIn("g++-mingw-w64-x86-64-posix", dict(versions))
         for package, version in versions:
