@@ -120,7 +120,9 @@ if(win32_test_sources)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
     add_subdirectory(${GERM_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
     target_compile_options(gtest PRIVATE -Wno-error)
-    add_executable(germ_win32_tests ${win32_test_sources})
+    add_executable(germ_win32_tests ${win32_test_sources} ${CMAKE_SOURCE_DIR}/tests/win32/icon.rc)
+    set_source_files_properties(${CMAKE_SOURCE_DIR}/tests/win32/icon.rc PROPERTIES
+        INCLUDE_DIRECTORIES ${GERM_RES_DIR} OBJECT_DEPENDS ${GERM_RES_DIR}/germcatcher.ico)
     target_link_libraries(germ_win32_tests PRIVATE germ_core gtest)
     target_link_options(germ_win32_tests PRIVATE ${GERM_STATIC_LINK}
         -Wl,-Map=${CMAKE_BINARY_DIR}/germ_win32_tests.map)

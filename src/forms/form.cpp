@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 #include "forms/application.h"
 #include "forms/screen.h"
@@ -184,35 +185,59 @@ void TForm::ScaleForResolution(int pixelsPerInch) {
     SetClientSize(scale(design.clientWidth), scale(design.clientHeight));
 }
 
-std::array<int, 2> TForm::SizeForResolution(int pixelsPerInch) const {
+std::optional<std::array<int, 2>> TForm::SizeForResolution(int pixelsPerInch) const {
     if (!design_ || pixelsPerInch <= 0)
-        return {width_, height_};
+        return std::nullopt;
     TFont font;
     const int measured = TextHeightAt(pixelsPerInch, font);
-    return {MulDiv(design_->clientWidth, measured, design_->textHeight) +
-                FrameWidthAt(pixelsPerInch),
-            MulDiv(design_->clientHeight, measured, design_->textHeight) +
-                FrameHeightAt(pixelsPerInch)};
+    return std::array{MulDiv(design_->clientWidth, measured, design_->textHeight) +
+                          FrameWidthAt(pixelsPerInch),
+                      MulDiv(design_->clientHeight, measured, design_->textHeight) +
+                          FrameHeightAt(pixelsPerInch)};
+}
+
+void TForm::DisplayChanged() {
+    if (OnDisplayChange)
+        OnDisplayChange(this);
 }
 
 void TForm::ResolutionChanged(int pixelsPerInch, int left, int top) {
-    if (resolutionChanging_ || !design_)
+    if (pixelsPerInch <= 0)
         return;
+    if (resolutionChanging_) {
+        nestedChange_ = ResolutionChange{pixelsPerInch, left, top};
+        return;
+    }
     struct Flag {
         bool& flag;
         explicit Flag(bool& f) : flag(f) { flag = true; }
         ~Flag() { flag = false; }
     };
     const Flag changing(resolutionChanging_);
-    {
-        // The controls and the font first; the window's new size is only stored, so that it
-        // moves once, where the system suggests.
-        const Flag deferred(deferBounds_);
-        ScaleForResolution(pixelsPerInch);
+    nestedChange_.reset();
+    if (!design_) {
+        // Nothing to lay out; whoever shaped the form places it again.
+        pixelsPerInch_ = pixelsPerInch;
+        DisplayChanged();
+        nestedChange_.reset();
+        return;
     }
-    left_ = left;
-    top_ = top;
-    ApplyBounds();
+    ResolutionChange change{pixelsPerInch, left, top};
+    for (int move = 0; move < 2; ++move) {
+        {
+            // The controls and the font first; the window's new size is only stored, so that it
+            // moves once, where the system suggests.
+            const Flag deferred(deferBounds_);
+            ScaleForResolution(change.pixelsPerInch);
+        }
+        left_ = change.left;
+        top_ = change.top;
+        ApplyBounds();
+        const auto nested = std::exchange(nestedChange_, std::nullopt);
+        if (!nested || nested->pixelsPerInch == pixelsPerInch_)
+            break;
+        change = *nested;
+    }
 }
 
 } // namespace forms

@@ -92,15 +92,25 @@ public:
     // nothing happens before ScaleForScreen. The resolution the layout is for: 0 before any.
     void ScaleForResolution(int pixelsPerInch);
     int PixelsPerInch() const { return pixelsPerInch_; }
-    // The window was moved to a monitor at `pixelsPerInch` and the system suggests its new place:
-    // the controls and the font laid out again by the rule, then the window moved once, to the
-    // suggested top-left corner in the size the rule gives there. A change that comes while one
-    // is being handled (the move itself may bring one) is left alone. A form the rule no longer
-    // shapes (it became frameless) keeps its bounds, in the screen's own pixels.
+    // The window was moved to a monitor at `pixelsPerInch` and the system suggests its new place
+    // (the backend passes the form's own top-left instead while the window is minimised or
+    // maximised, where the suggestion is not the normal place): the controls and the font laid
+    // out again by the rule, then the window moved once, to that top-left corner in the size the
+    // rule gives there. The last change delivered wins: one that comes while the move is made
+    // (the window, resized, tipped onto another monitor) is kept, and when its resolution
+    // differs from the one just laid out the form is laid out and moved once more, for it; no
+    // more than once, so two monitors cannot bounce the window between them. A form the rule no
+    // longer shapes (it became frameless) raises OnDisplayChange instead.
     void ResolutionChanged(int pixelsPerInch, int left, int top);
     // The outer size ResolutionChanged would give the window at `pixelsPerInch` (width, height),
-    // computed without changing anything.
-    std::array<int, 2> SizeForResolution(int pixelsPerInch) const;
+    // computed without changing anything; none when the rule does not shape the form.
+    std::optional<std::array<int, 2>> SizeForResolution(int pixelsPerInch) const;
+    // The screen changed its size (a resolution change, a monitor docked or undocked): raises
+    // OnDisplayChange. Called by the backend.
+    void DisplayChanged();
+    // Raised when the screen changes size, and when a form the layout rule does not shape is
+    // moved to another resolution: a form that covers the screen places itself again.
+    TNotifyEvent OnDisplayChange;
 
     // The text height and width the form's font measures for `text` (no window needed).
     int MeasureTextHeight() const { return MeasureFontHeight(font_); }
@@ -164,6 +174,10 @@ private:
     int pixelsPerInch_ = 0;
     bool deferBounds_ = false;        // bounds change without moving the window
     bool resolutionChanging_ = false; // inside ResolutionChanged
+    struct ResolutionChange {
+        int pixelsPerInch, left, top;
+    };
+    std::optional<ResolutionChange> nestedChange_; // the last one delivered during a move
     std::unique_ptr<BackendData, BackendDeleter> backend_;
 };
 

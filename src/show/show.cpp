@@ -160,7 +160,13 @@ void ShowCoverScreen(forms::TForm& form) {
         parts.label->Hide();
     form.SetBorderStyle(forms::TBorderStyle::bsNone);
     // Placed in one move: a move in steps could cross onto a monitor at another scaling halfway.
-    form.SetBounds(0, 0, forms::Screen->Width(), forms::Screen->Height());
+    // Again whenever the screen changes while a box is up (a monitor docked, another resolution
+    // or scaling), so that the cover neither leaves part of the desktop bare nor spills over.
+    const auto cover = [](forms::TForm& f) {
+        f.SetBounds(0, 0, forms::Screen->Width(), forms::Screen->Height());
+    };
+    cover(form);
+    form.OnDisplayChange = [&form, cover](forms::TObject*) { cover(form); };
     form.SetColor(show::kCoverColor);
     // Showing again raises OnShow once more; the window stays where it was just put.
     form.Show();

@@ -1,5 +1,6 @@
 // The phase machine and its finales, and the paused message box they rely on.
 #include <array>
+#include <functional>
 
 #include "show_test_support.h"
 
@@ -29,16 +30,24 @@ protected:
                  f.FormStyle(),
                  f.Label1->Visible() || f.ProgressBar1->Visible() || f.btnCancel->Visible(),
                  f.ProgressBar1->Position()});
+            if (whileFirstBox && snaps.size() == 1)
+                whileFirstBox();
             return BoxAnswer{forms::IDOK_, readingMs};
         });
     }
     std::vector<Snapshot> snaps;
+    std::function<void()> whileFirstBox;
 };
 
 TEST_F(Sequence, YesPathEndsOnThe51stTickUnderTheBlueCover) {
     h.SetScreenSize(1600, 900);
     Start(forms::IDYES_);
     WatchBoxes(1000);
+    // A larger monitor docked while the first box waits: the cover follows the screen.
+    whileFirstBox = [this] {
+        h.SetScreenSize(1920, 1200);
+        h.AnnounceDisplayChange();
+    };
     h.RunFor(50 * kTick);
     EXPECT_EQ(Position(), 50);
     EXPECT_TRUE(h.Boxes().size() == 1);
@@ -62,12 +71,13 @@ TEST_F(Sequence, YesPathEndsOnThe51stTickUnderTheBlueCover) {
     EXPECT_EQ(boxes[1].atMs, boxes[0].atMs + 1000 + 2000); // reading, then the 2 s wait
     EXPECT_EQ(boxes[2].atMs, boxes[1].atMs + 1000);
 
-    // The cover is up before the first box and stays to the end.
+    // The cover is up before the first box and stays to the end, the screen's size throughout.
     ASSERT_EQ(snaps.size(), 3u);
     for (const Snapshot& s : snaps) {
         EXPECT_TRUE(s.visible);
         EXPECT_EQ(s.border, forms::TBorderStyle::bsNone);
-        EXPECT_EQ((std::array{s.left, s.top, s.width, s.height}), (std::array{0, 0, 1600, 900}));
+        EXPECT_EQ((std::array{s.left, s.top, s.width, s.height}),
+                  (&s == &snaps[0] ? std::array{0, 0, 1600, 900} : std::array{0, 0, 1920, 1200}));
         EXPECT_EQ(s.color, 0xFF0000u);
         EXPECT_EQ(s.style, forms::TFormStyle::fsStayOnTop);
         EXPECT_FALSE(s.controlsVisible);

@@ -187,10 +187,12 @@ SIZE OuterSize(HWND window, LONG width, LONG height, int dpi) {
 
 // Moved to a monitor at another scaling: the layout rule from the design values at the new
 // resolution (the font by the ratio, the rest by the text height it measures), the window framed
-// as the system frames it there and moved once, to the place the system suggests; a change sent
-// from inside that move is left alone; the size asked for beforehand is the size it takes; and
-// back again. Once the window is the frameless cover, a change leaves it covering the screen.
-// Wine sends no WM_DPICHANGED, so it is sent here.
+// as the system frames it there and moved once, to the place the system suggests; the size asked
+// for beforehand is the size it takes; and back again. A change sent from inside that move wins:
+// one more layout and move, for it, and the icons at its resolution. Minimised, a change keeps
+// the place the window comes back to. Once the window is the frameless cover, there is no size to
+// suggest, a change leaves it covering the screen, and a change of the screen is passed on.
+// Wine sends neither WM_DPICHANGED nor WM_DISPLAYCHANGE, so they are sent here.
 TEST_F(FormsWindow, MovedToAMonitorAtAnotherScalingIsLaidOutByTheSameRuleInOneMove) {
     TTestForm* form;
     app->CreateForm(form);
@@ -213,9 +215,8 @@ TEST_F(FormsWindow, MovedToAMonitorAtAnotherScalingIsLaidOutByTheSameRuleInOneMo
         MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
         return std::array<LONG, 4>{r.left, r.top, r.right - r.left, r.bottom - r.top};
     };
-    for (int dpi : {192, 96}) {
-        SCOPED_TRACE(dpi);
-        // The oracle: GDI's own measure of the font at the new height.
+    // The design values scaled by the text height GDI itself measures for the font there.
+    auto scaleAt = [](int dpi) {
         HFONT font = CreateFontW(-MulDiv(16, dpi, 96), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                                  SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                  DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"ＭＳ Ｐゴシック");
@@ -227,27 +228,13 @@ TEST_F(FormsWindow, MovedToAMonitorAtAnotherScalingIsLaidOutByTheSameRuleInOneMo
         ReleaseDC(nullptr, dc);
         DeleteObject(font);
         const int k = dpi == 96 ? 16 : metrics.tmHeight;
-        auto scaled = [k](LONG v) { return static_cast<LONG>(MulDiv(v, k, 16)); };
+        return [k](LONG v) { return static_cast<LONG>(MulDiv(v, k, 16)); };
+    };
+    auto expectLaidOutAt = [&](int dpi, LONG left, LONG top) {
+        const auto scaled = scaleAt(dpi);
         const SIZE outer = OuterSize(window, scaled(296), scaled(128), dpi);
-
-        SIZE asked{0, 0};
-        EXPECT_TRUE(
-            SendMessageW(window, WM_GETDPISCALEDSIZE_, dpi, reinterpret_cast<LPARAM>(&asked)));
-        EXPECT_EQ(asked.cx, outer.cx);
-        EXPECT_EQ(asked.cy, outer.cy);
-
-        RECT suggested{100, 80, 700, 480};
-        MoveRecorder recorder(window);
-        RECT elsewhere{300, 300, 400, 400};
-        MoveRecorder::nested = [&] {
-            SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(144, 144),
-                         reinterpret_cast<LPARAM>(&elsewhere));
-        };
-        SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
-                     reinterpret_cast<LPARAM>(&suggested));
-        EXPECT_EQ(MoveRecorder::moves.size(), 1u);
         EXPECT_EQ(Corners(WindowRect(window)),
-                  (std::array<LONG, 4>{100, 80, 100 + outer.cx, 80 + outer.cy}));
+                  (std::array<LONG, 4>{left, top, left + outer.cx, top + outer.cy}));
         EXPECT_EQ(clientBounds(bar),
                   (std::array<LONG, 4>{scaled(8), scaled(64), scaled(281), scaled(17)}));
         EXPECT_EQ(clientBounds(button),
@@ -255,15 +242,73 @@ TEST_F(FormsWindow, MovedToAMonitorAtAnotherScalingIsLaidOutByTheSameRuleInOneMo
         EXPECT_EQ(clientBounds(label),
                   (std::array<LONG, 4>{scaled(8), scaled(16), DrawnTextWidth(Hwnd(label), status),
                                        scaled(16)}));
+        return outer;
+    };
+    auto dpiChanged = [&](int dpi, RECT suggested) {
+        SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                     reinterpret_cast<LPARAM>(&suggested));
+    };
+    RECT suggested{100, 80, 700, 480};
+    for (int dpi : {192, 96}) {
+        SCOPED_TRACE(dpi);
+        const auto scaled = scaleAt(dpi);
+        const SIZE outer = OuterSize(window, scaled(296), scaled(128), dpi);
+        SIZE asked{0, 0};
+        EXPECT_TRUE(
+            SendMessageW(window, WM_GETDPISCALEDSIZE_, dpi, reinterpret_cast<LPARAM>(&asked)));
+        EXPECT_EQ(asked.cx, outer.cx);
+        EXPECT_EQ(asked.cy, outer.cy);
+
+        MoveRecorder recorder(window);
+        dpiChanged(dpi, suggested);
+        EXPECT_EQ(MoveRecorder::moves.size(), 1u);
+        expectLaidOutAt(dpi, 100, 80);
+    }
+
+    {
+        SCOPED_TRACE("a change from inside the move");
+        MoveRecorder recorder(window);
+        MoveRecorder::nested = [&] { dpiChanged(144, RECT{300, 300, 400, 400}); };
+        dpiChanged(192, suggested);
+        EXPECT_EQ(MoveRecorder::moves.size(), 2u);
+        expectLaidOutAt(144, 300, 300);
+        using ForDpi = int(WINAPI*)(int, UINT);
+        const auto forDpi = reinterpret_cast<ForDpi>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
+        ICONINFO icon{};
+        BITMAP bitmap{};
+        ASSERT_TRUE(GetIconInfo(
+            reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_SMALL, 0)), &icon));
+        GetObjectW(icon.hbmColor ? icon.hbmColor : icon.hbmMask, sizeof bitmap, &bitmap);
+        DeleteObject(icon.hbmColor);
+        DeleteObject(icon.hbmMask);
+        if (forDpi) {
+            EXPECT_EQ(bitmap.bmWidth, forDpi(SM_CXSMICON, 144));
+        }
+    }
+
+    {
+        SCOPED_TRACE("minimised");
+        ShowWindow(window, SW_MINIMIZE);
+        PumpPending();
+        dpiChanged(96, RECT{-32000, -32000, -31840, -31972}); // the parked window's, scaled
+        ShowWindow(window, SW_RESTORE);
+        PumpPending();
+        expectLaidOutAt(96, 300, 300);
     }
 
     // The cover: frameless, the screen's size; a change of scaling keeps it so.
     const SIZE screen = ExpectedScreen();
     form->SetBorderStyle(TBorderStyle::bsNone);
     form->SetBounds(0, 0, screen.cx, screen.cy);
-    RECT suggested{0, 0, screen.cx / 2, screen.cy / 2};
-    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
+    int displayChanges = 0;
+    form->OnDisplayChange = [&](TObject*) { ++displayChanges; };
+    SIZE asked{1, 1};
+    EXPECT_FALSE(SendMessageW(window, WM_GETDPISCALEDSIZE_, 192, reinterpret_cast<LPARAM>(&asked)));
+    dpiChanged(192, RECT{0, 0, screen.cx / 2, screen.cy / 2});
     EXPECT_EQ(Corners(WindowRect(window)), (std::array<LONG, 4>{0, 0, screen.cx, screen.cy}));
+    SendMessageW(window, WM_DISPLAYCHANGE, 32, MAKELPARAM(screen.cx, screen.cy));
+    EXPECT_EQ(displayChanges, 2);
 }
 
 TEST_F(FormsWindow, OnShowRunsBeforeTheWindowIsVisibleAtEveryShow) {

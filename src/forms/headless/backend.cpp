@@ -51,10 +51,14 @@ constexpr int kDialogFrameHeight = 25;
 } // namespace
 
 TForm::BackendData* TForm::NewBackendData() {
-    return new BackendData;
+    auto* data = new BackendData;
+    data->form = this;
+    GetState().forms.push_back(this);
+    return data;
 }
 
 void TForm::BackendDeleter::operator()(BackendData* data) const {
+    std::erase(GetState().forms, data->form);
     delete data;
 }
 

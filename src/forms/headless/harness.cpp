@@ -228,6 +228,11 @@ void Harness::AnnounceSettingChange() {
         Application->SettingChange();
 }
 
+void Harness::AnnounceDisplayChange() {
+    for (TForm* form : std::vector<TForm*>(GetState().forms))
+        detail::DispatchHandler([form] { form->DisplayChanged(); });
+}
+
 void Harness::SetStartupShowCommand(int command) {
     GetState().startupShowCommand = command;
 }

@@ -82,6 +82,8 @@ public:
     void RestoreApplication();
     // The system announces a change of its settings.
     void AnnounceSettingChange();
+    // The system announces that the screen changed size (SetScreenSize first) to every form.
+    void AnnounceDisplayChange();
 
     // --- environment ---
     void SetStartupShowCommand(int command);

@@ -38,6 +38,7 @@ struct State {
     int startupShowCommand = 1; // SW_SHOWNORMAL
     int textHeight = 0;         // 0: the font's own height
     std::function<int(const std::string&, int)> textWidth;
+    std::vector<TForm*> forms; // every form alive, as the system knows their windows
 };
 
 State& GetState();
@@ -65,6 +66,7 @@ namespace forms {
 
 // A form's own headless state: what the backend saw it do.
 struct TForm::BackendData {
+    TForm* form = nullptr;
     headless::FormRecord record;
 };
 

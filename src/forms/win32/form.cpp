@@ -8,6 +8,8 @@
 #include "forms/win32/backend.h"
 
 #include <array>
+#include <optional>
+#include <utility>
 
 namespace forms {
 
@@ -26,6 +28,8 @@ struct TForm::BackendData {
     // While the window itself reports a move, size or state change, the stored values follow
     // it without being applied back to the window.
     bool syncing = false;
+    // Inside the handling of a resolution change: one sent meanwhile is nested in it.
+    bool resolutionChanging = false;
 };
 
 namespace {
@@ -122,17 +126,20 @@ int MetricAt(int index, int pixelsPerInch) {
                                        : GetSystemMetrics(index);
 }
 
-// The program's icon (the lowest id) for the title bar and for Alt+Tab and the taskbar, each
-// drawn at the size the system draws it at the window's resolution rather than scaled from
-// another. Where the icon cannot be loaded the window keeps the ones it has.
+// The program's icon (the lowest id) at the size the system draws it, by the metrics given, at a
+// resolution (0: the system's), rather than scaled from another size. LR_SHARED for one the
+// system keeps (a window class's).
+HICON LoadProgramIcon(int widthMetric, int heightMetric, int pixelsPerInch, UINT flags) {
+    return static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                         MetricAt(widthMetric, pixelsPerInch),
+                                         MetricAt(heightMetric, pixelsPerInch), flags));
+}
+
+// The window's icons for the title bar and for Alt+Tab and the taskbar at its resolution. Where
+// the icon cannot be loaded the window keeps the ones it has.
 void SetProgramIcons(HWND window, FormData& data, int pixelsPerInch) {
-    auto load = [&](int widthMetric, int heightMetric) {
-        return static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                             MetricAt(widthMetric, pixelsPerInch),
-                                             MetricAt(heightMetric, pixelsPerInch), 0));
-    };
-    HICON smallIcon = load(SM_CXSMICON, SM_CYSMICON);
-    HICON bigIcon = load(SM_CXICON, SM_CYICON);
+    HICON smallIcon = LoadProgramIcon(SM_CXSMICON, SM_CYSMICON, pixelsPerInch, 0);
+    HICON bigIcon = LoadProgramIcon(SM_CXICON, SM_CYICON, pixelsPerInch, 0);
     if (!smallIcon || !bigIcon) {
         for (HICON icon : {smallIcon, bigIcon})
             if (icon)
@@ -247,20 +254,35 @@ LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         break;
     case WM_DPICHANGED: {
         // Moved to a monitor at another scaling: the layout rule at the new resolution, at the
-        // place the system suggests, in one move; the show goes on untouched.
+        // place the system suggests, in one move; the show goes on untouched. Minimised or
+        // maximised, the suggestion is not the normal place, and the window keeps the one it has
+        // to come back to, in its new size.
         const RECT suggested = *reinterpret_cast<const RECT*>(lParam);
-        RunHandler([&] { form->ResolutionChanged(LOWORD(wParam), suggested.left, suggested.top); });
-        SetProgramIcons(window, *data, LOWORD(wParam));
+        const bool placed = !IsIconic(window) && !IsZoomed(window);
+        const int left = placed ? suggested.left : form->Left();
+        const int top = placed ? suggested.top : form->Top();
+        const bool nested = std::exchange(data->resolutionChanging, true);
+        RunHandler([&] { form->ResolutionChanged(LOWORD(wParam), left, top); });
+        data->resolutionChanging = nested;
+        // Once, for the resolution the changes ended at.
+        if (!nested)
+            SetProgramIcons(window, *data, form->PixelsPerInch());
         return 0;
     }
+    case WM_DISPLAYCHANGE:
+        RunHandler([form] { form->DisplayChanged(); });
+        break;
     case kGetDpiScaledSize: {
         // Asked before a move to another scaling (while the window is dragged there): the size
-        // the layout rule gives, so the window keeps its place under the pointer.
-        std::array<int, 2> size{};
+        // the layout rule gives, so the window keeps its place under the pointer. Without one,
+        // the system scales the window by itself.
+        std::optional<std::array<int, 2>> size;
         RunHandler([&] { size = form->SizeForResolution(static_cast<int>(wParam)); });
+        if (!size || (*size)[0] <= 0 || (*size)[1] <= 0)
+            return FALSE;
         auto* answer = reinterpret_cast<SIZE*>(lParam);
-        answer->cx = size[0];
-        answer->cy = size[1];
+        answer->cx = (*size)[0];
+        answer->cy = (*size)[1];
         return TRUE;
     }
     case WM_WINDOWPOSCHANGED: {
@@ -313,12 +335,6 @@ LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-HICON ProgramIcon(int widthMetric, int heightMetric) {
-    return static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                         GetSystemMetrics(widthMetric),
-                                         GetSystemMetrics(heightMetric), LR_SHARED));
-}
-
 void RegisterFormClass(const std::wstring& name) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
@@ -331,8 +347,8 @@ void RegisterFormClass(const std::wstring& name) {
     wc.hInstance = Instance();
     // The program's icon (the lowest id), large for Alt+Tab and the taskbar, small for the title
     // bar, each at the size the system draws it rather than scaled from the other.
-    wc.hIcon = ProgramIcon(SM_CXICON, SM_CYICON);
-    wc.hIconSm = ProgramIcon(SM_CXSMICON, SM_CYSMICON);
+    wc.hIcon = LoadProgramIcon(SM_CXICON, SM_CYICON, 0, LR_SHARED);
+    wc.hIconSm = LoadProgramIcon(SM_CXSMICON, SM_CYSMICON, 0, LR_SHARED);
     if (!wc.hIcon)
         wc.hIcon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512)); // IDI_APPLICATION
     wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
