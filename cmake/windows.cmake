@@ -59,12 +59,16 @@ add_custom_command(OUTPUT ${GERM_RES_DIR}/germcatcher.ico
     DEPENDS ${icon_svg}
     COMMENT "Rendering the icon"
     VERBATIM)
+# One target renders it: the programs that embed it wait for that target, rather than each
+# running the command into the same files at once.
+add_custom_target(germ_icon DEPENDS ${GERM_RES_DIR}/germcatcher.ico)
 
 add_executable(Germcatcher WIN32
     ${CMAKE_SOURCE_DIR}/src/app/win32/main.cpp
     ${CMAKE_SOURCE_DIR}/src/app/win32/germcatcher.rc
     ${GERM_RES_DIR}/germcatcher.ico)
 target_link_libraries(Germcatcher PRIVATE germ_core)
+add_dependencies(Germcatcher germ_icon)
 # Smaller, to stay within 200 KiB: the layers are optimised together at link time and what
 # nothing uses is dropped. Fat objects keep the layers linkable without it (the tests).
 set(GERM_SIZE_COMPILE -flto -ffat-lto-objects -ffunction-sections -fdata-sections)
@@ -123,6 +127,7 @@ if(win32_test_sources)
     add_executable(germ_win32_tests ${win32_test_sources} ${CMAKE_SOURCE_DIR}/tests/win32/icon.rc)
     set_source_files_properties(${CMAKE_SOURCE_DIR}/tests/win32/icon.rc PROPERTIES
         INCLUDE_DIRECTORIES ${GERM_RES_DIR} OBJECT_DEPENDS ${GERM_RES_DIR}/germcatcher.ico)
+    add_dependencies(germ_win32_tests germ_icon)
     target_link_libraries(germ_win32_tests PRIVATE germ_core gtest)
     target_link_options(germ_win32_tests PRIVATE ${GERM_STATIC_LINK}
         -Wl,-Map=${CMAKE_BINARY_DIR}/germ_win32_tests.map)
