@@ -38,10 +38,12 @@ test: build build-asan
 	@tools/tree-unchanged.sh check
 
 # make test in a fresh clone of HEAD inside a minimal root of the other Debian release (or the
-# one named: make test-in DEBIAN=13), made once and reused. Needs root. Not part of make test.
+# one named: make test-in DEBIAN=13), made once and reused; GOAL='soak N=5' runs another goal
+# there. Needs root. Not part of make test.
 DEBIAN ?= $(if $(filter 12,$(shell . /etc/os-release 2>/dev/null; echo $$VERSION_ID)),13,12)
+GOAL ?= test
 test-in:
-	@tools/test-in.sh $(DEBIAN)
+	@tools/test-in.sh $(DEBIAN) $(GOAL)
 
 # The end-to-end suites on both sides and the two kit profiles, N times each, with a table of
 # passes and failures per suite: make soak N=10. Not part of make test.

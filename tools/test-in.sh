@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# make test-in DEBIAN=12|13: the README's `make test`, run in a fresh clone of the current commit
+# make test-in DEBIAN=12|13 [GOAL=...]: the README's `make test` (or another goal of the Makefile,
+# such as `soak N=5`), run in a fresh clone of the current commit
 # inside a minimal root of that Debian release (git and make only, as a newcomer starts), so a
 # maintainer on one release checks the other. The root is made once with mmdebstrap from this
 # machine's Debian mirror and reused; each run clones anew, and `make test` installs the rest.
@@ -7,11 +8,13 @@
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 release=${1:-}
+shift || true
+goal=${*:-test}
 case "$release" in
 12) suite=bookworm ;;
 13) suite=trixie ;;
 *)
-    echo "usage: make test-in DEBIAN=12|13" >&2
+    echo "usage: make test-in DEBIAN=12|13 [GOAL='soak N=5']" >&2
     exit 2
     ;;
 esac
@@ -79,14 +82,14 @@ work=/srv/germcatcher
 rm -rf "${root:?}$work"
 git clone --quiet --no-hardlinks "$repo" "$root$work"
 commit=$(git -C "$root$work" rev-parse --short HEAD)
-echo "test-in: make test at $commit on Debian $release ($suite); output in $log"
+echo "test-in: make $goal at $commit on Debian $release ($suite); output in $log"
 mkdir -p "$(dirname "$log")"
 
 # A mount namespace of its own: the mounts end with the run, however it ends.
 set +e
-unshare --mount --propagation private bash -s "$root" "$work" "${CI:-}" >"$log" 2>&1 <<'INSIDE'
+unshare --mount --propagation private bash -s "$root" "$work" "${CI:-}" "$goal" >"$log" 2>&1 <<'INSIDE'
 set -e
-root=$1 work=$2 ci=$3
+root=$1 work=$2 ci=$3 goal=$4
 mount -t proc proc "$root/proc"
 mount -t sysfs sysfs "$root/sys"
 mount --rbind /dev "$root/dev"
@@ -94,12 +97,17 @@ mount -t tmpfs -o mode=1777 tmpfs "$root/dev/shm"
 mount -t tmpfs -o mode=1777 tmpfs "$root/tmp"
 mount -t tmpfs tmpfs "$root/run"
 exec chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    LANG=C.UTF-8 TERM=dumb ${ci:+CI=$ci} bash -c "cd $work && make test"
+    LANG=C.UTF-8 TERM=dumb ${ci:+CI=$ci} bash -c "cd $work && make $goal"
 INSIDE
 status=$?
 set -e
 elapsed=$(($(date +%s) - started))
-# CTest's summaries (the sanitizer run's, then the whole run's) and the tests that failed.
-grep -E "tests passed|tests failed|^[[:space:]]+[0-9]+ - .*\(" "$log" | tail -n 40 || tail -n 20 "$log"
-echo "test-in: Debian $release: make test $([ $status -eq 0 ] && echo passed || echo "FAILED ($status)") in $((elapsed / 60)) min $((elapsed % 60)) s"
+# CTest's summaries (the sanitizer run's, then the whole run's) and the tests that failed; what
+# any other goal printed last.
+if [ "$goal" = test ]; then
+    grep -E "tests passed|tests failed|^[[:space:]]+[0-9]+ - .*\(" "$log" | tail -n 40 || tail -n 20 "$log"
+else
+    tail -n 30 "$log"
+fi
+echo "test-in: Debian $release: make $goal $([ $status -eq 0 ] && echo passed || echo "FAILED ($status)") in $((elapsed / 60)) min $((elapsed % 60)) s"
 exit $status
