@@ -189,9 +189,10 @@ SIZE OuterSize(HWND window, LONG width, LONG height, int dpi) {
 // resolution (the font by the ratio, the rest by the text height it measures), the window framed
 // as the system frames it there and moved once, to the place the system suggests; the size asked
 // for beforehand is the size it takes; and back again. A change sent from inside that move wins:
-// one more layout and move, for it, and the icons at its resolution. Minimised, a change keeps
-// the place the window comes back to. Once the window is the frameless cover, there is no size to
-// suggest, a change leaves it covering the screen, and a change of the screen is passed on.
+// one more layout and move, for it, and the icons at its resolution; never more, however often the
+// monitors hand the window back and forth. Minimised, a change keeps the place the window comes
+// back to. Once the window is the frameless cover, there is no size to suggest, a change leaves it
+// covering the screen, and a change of the screen is passed on.
 // Wine sends neither WM_DPICHANGED nor WM_DISPLAYCHANGE, so they are sent here.
 TEST_F(FormsWindow, MovedToAMonitorAtAnotherScalingIsLaidOutByTheSameRuleInOneMove) {
     TTestForm* form;
@@ -285,6 +286,19 @@ TEST_F(FormsWindow, MovedToAMonitorAtAnotherScalingIsLaidOutByTheSameRuleInOneMo
         if (forDpi) {
             EXPECT_EQ(bitmap.bmWidth, forDpi(SM_CXSMICON, 144));
         }
+    }
+
+    {
+        SCOPED_TRACE("two monitors bouncing it back and forth");
+        MoveRecorder recorder(window);
+        std::function<void()> bounce = [&] {
+            MoveRecorder::nested = bounce;
+            dpiChanged(MoveRecorder::moves.size() % 2 ? 96 : 192, RECT{300, 300, 400, 400});
+        };
+        MoveRecorder::nested = bounce;
+        dpiChanged(192, suggested);
+        EXPECT_EQ(MoveRecorder::moves.size(), 2u);
+        MoveRecorder::nested = nullptr;
     }
 
     {
