@@ -32,11 +32,13 @@ mirror_of() { # $1: a pattern the suite must match
     {
         cat /etc/apt/sources.list 2>/dev/null | awk -v want="$1" '$1 == "deb" { for (i = 2; i <= NF; i++) if ($i !~ /^\[/) { if ($(i + 1) ~ want) print $i; break } }'
         for f in /etc/apt/sources.list.d/*.sources; do
-            [ -f "$f" ] && awk -v want="$1" '
-                /^URIs:/ { uri = $2 } /^Suites:/ { if ($2 ~ want) print uri }
-                /^$/ { uri = "" }' "$f"
+            if [ -f "$f" ]; then
+                awk -v want="$1" '
+                    /^URIs:/ { uri = $2 } /^Suites:/ { if ($2 ~ want) print uri }
+                    /^$/ { uri = "" }' "$f"
+            fi
         done
-    } | head -n 1
+    } | head -n 1 || true
 }
 main_mirror=$(mirror_of '^[a-z]+$')
 security_mirror=$(mirror_of '-security$')
