@@ -252,18 +252,14 @@ TEST_F(FormsWindow, MovedToAMonitorAtAnotherScalingIsLaidOutByTheSameRuleInOneMo
     RECT suggested{100, 80, 700, 480};
     for (int dpi : {192, 96}) {
         SCOPED_TRACE(dpi);
-        const auto scaled = scaleAt(dpi);
-        const SIZE outer = OuterSize(window, scaled(296), scaled(128), dpi);
         SIZE asked{0, 0};
         EXPECT_TRUE(
             SendMessageW(window, WM_GETDPISCALEDSIZE_, dpi, reinterpret_cast<LPARAM>(&asked)));
-        EXPECT_EQ(asked.cx, outer.cx);
-        EXPECT_EQ(asked.cy, outer.cy);
-
         MoveRecorder recorder(window);
         dpiChanged(dpi, suggested);
         EXPECT_EQ(MoveRecorder::moves.size(), 1u);
-        expectLaidOutAt(dpi, 100, 80);
+        const SIZE outer = expectLaidOutAt(dpi, 100, 80);
+        EXPECT_EQ((std::array{asked.cx, asked.cy}), (std::array{outer.cx, outer.cy}));
     }
 
     {
@@ -273,19 +269,17 @@ TEST_F(FormsWindow, MovedToAMonitorAtAnotherScalingIsLaidOutByTheSameRuleInOneMo
         dpiChanged(192, suggested);
         EXPECT_EQ(MoveRecorder::moves.size(), 2u);
         expectLaidOutAt(144, 300, 300);
-        using ForDpi = int(WINAPI*)(int, UINT);
-        const auto forDpi = reinterpret_cast<ForDpi>(reinterpret_cast<void*>(
+        const auto metricForDpi = reinterpret_cast<int(WINAPI*)(int, UINT)>(reinterpret_cast<void*>(
             GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
         ICONINFO icon{};
+        ASSERT_TRUE(metricForDpi && GetIconInfo(reinterpret_cast<HICON>(SendMessageW(
+                                                    window, WM_GETICON, ICON_SMALL, 0)),
+                                                &icon));
         BITMAP bitmap{};
-        ASSERT_TRUE(GetIconInfo(
-            reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_SMALL, 0)), &icon));
-        GetObjectW(icon.hbmColor ? icon.hbmColor : icon.hbmMask, sizeof bitmap, &bitmap);
+        GetObjectW(icon.hbmColor, sizeof bitmap, &bitmap);
         DeleteObject(icon.hbmColor);
         DeleteObject(icon.hbmMask);
-        if (forDpi) {
-            EXPECT_EQ(bitmap.bmWidth, forDpi(SM_CXSMICON, 144));
-        }
+        EXPECT_EQ(bitmap.bmWidth, metricForDpi(SM_CXSMICON, 144));
     }
 
     {
