@@ -16,6 +16,7 @@ build/windows). GERM_E2E_SHOTS names a folder for a screenshot of every failed t
 """
 
 import atexit
+import contextlib
 import datetime
 import json
 import os
@@ -249,9 +250,12 @@ class XSide:
     """Wine in Xvfb: programs through wine, input from xdotool, pixels from the X server."""
 
     name = "x"
+    wine = True
+    desktop = None  # "NAME,WxH": programs start in a Wine virtual desktop of that size
 
     def command(self, args):
-        return ["wine", *map(str, args)]
+        desktop = ["explorer", f"/desktop={self.desktop}"] if self.wine and self.desktop else []
+        return (["wine", *desktop] if self.wine else []) + [str(a) for a in args]
 
     def winpath(self, path):
         return "Z:" + str(Path(path).resolve()).replace("/", "\\")
@@ -293,9 +297,6 @@ class WindowsSide(XSide):
 
     def __init__(self):
         self.wine = os.name != "nt"
-
-    def command(self, args):
-        return (["wine"] if self.wine else []) + [str(a) for a in args]
 
     def winpath(self, path):
         return super().winpath(path) if self.wine else str(Path(path).resolve())
@@ -341,6 +342,20 @@ SIDE = WindowsSide() if os.environ.get("GERM_E2E_SIDE", "windows" if os.name == 
 def winpath(path):
     """The Windows name of a host path (under Wine, / is drive Z:)."""
     return SIDE.winpath(path)
+
+
+@contextlib.contextmanager
+def virtual_desktop(width, height):
+    """What starts inside runs in a Wine virtual desktop of its own, of that size, where the
+    display settings can change the screen's resolution (Xvfb's screen has one mode only);
+    the serving probe is started again on the way in and out, so it reads that desktop."""
+    SERVER.stop()
+    SIDE.desktop = f"germ{os.getpid()},{width}x{height}"
+    try:
+        yield
+    finally:
+        SERVER.stop()
+        SIDE.desktop = None
 
 
 def screen_size():
@@ -544,6 +559,9 @@ class Program(ProbeRun):
     def __init__(self, exe, showcmd=None, wrapper=(), env=None, stderr=None):
         self.pid = self.exit_code = self.error = None
         self._got_pid = threading.Event()
+        # The launcher's word that the program ended: its output may stay open after it (Wine's
+        # virtual desktop process holds it).
+        self._exited = threading.Event()
         self.started = datetime.datetime.now()
         super().__init__(["launch", winpath(exe), *([showcmd] if showcmd is not None else [])],
                          wrapper=wrapper, env=env, stderr=stderr)
@@ -556,6 +574,8 @@ class Program(ProbeRun):
         if "pid" in msg:
             self.pid = msg["pid"]
         self.exit_code = msg.get("exit", self.exit_code)
+        if "exit" in msg:
+            self._exited.set()
         self.error = msg if "error" in msg else self.error
         if "pid" in msg or "error" in msg:
             self._got_pid.set()
@@ -565,11 +585,14 @@ class Program(ProbeRun):
         self._got_pid.set()
 
     def running(self):
-        return not self.ended.is_set()
+        return not (self.ended.is_set() or self._exited.is_set())
 
     def wait_exit(self, timeout=30):
-        if not self.ended.wait(timeout):
-            raise AssertionError(f"the program did not end within {timeout} s")
+        deadline = time.monotonic() + timeout
+        while self.running():
+            if time.monotonic() > deadline:
+                raise AssertionError(f"the program did not end within {timeout} s")
+            self.ended.wait(0.05)
         return self.exit_code
 
     def kill(self):

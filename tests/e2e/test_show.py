@@ -117,6 +117,24 @@ class Show(h.GermTestCase):
         ]
         self.assertEqual(wrong[:10], [], f"{len(wrong)} sampled pixels are not blue")
 
+    if h.SIDE.wine:  # on Windows itself, the tester's own screen would change: the checklist's
+
+        def test_cover_follows_a_resolution_change_under_a_box(self):
+            # Budget: none spent. The first finale box waits for its answer while the screen
+            # shrinks and grows back (a smaller resolution, a larger monitor docked).
+            with h.virtual_desktop(*SCREEN[2:]):
+                sb = self.sandbox()
+                prog = self.launch(sb.exe)
+                self.answer_question(prog, h.IDYES, real_click=False)
+                for i, text in enumerate(h.YES_FINALE):
+                    box = prog.wait_box(text, timeout=60)
+                    for size in ((800, 600), tuple(SCREEN[2:])) if i == 0 else ():
+                        self.assertEqual(h.probe("display", *size),
+                                         [{"width": size[0], "height": size[1]}])
+                        prog.wait_window(lambda w: w["class"] == "TForm1" and w["rect"] == [
+                            0, 0, *size], f"the cover at {size}", before_finale=False)
+                    prog.answer(box, h.IDOK)
+                self.assertEqual(prog.wait_exit(), 0)
     def test_no_path_sends_mail_and_ends_with_boxes_alone(self):
         sb = self.sandbox()
         before = datetime.datetime.now()

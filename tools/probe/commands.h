@@ -31,4 +31,5 @@ int Stamps(int argc, wchar_t** argv);
 int Input(int argc, wchar_t** argv);
 int Capture(int argc, wchar_t** argv);
 int Screen();
+int Display(int argc, wchar_t** argv);
 int EndSession(int argc, wchar_t** argv);

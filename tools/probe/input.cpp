@@ -263,6 +263,24 @@ int EndSession(int argc, wchar_t** argv) {
     Emit(std::string("{\"allowed\":") + (allowed ? "true" : "false") + "}");
     return 0;
 }
+// Changes the primary screen's resolution as the display settings do, and answers with the
+// screen's size then. Under Wine this works in a virtual desktop, whose size it changes.
+int Display(int argc, wchar_t** argv) {
+    if (argc < 4)
+        return Fail("usage: display WIDTH HEIGHT");
+    DEVMODEW mode{};
+    mode.dmSize = sizeof mode;
+    mode.dmPelsWidth = std::wcstoul(argv[2], nullptr, 0);
+    mode.dmPelsHeight = std::wcstoul(argv[3], nullptr, 0);
+    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+    const LONG result = ChangeDisplaySettingsExW(nullptr, &mode, nullptr, 0, nullptr);
+    if (result != DISP_CHANGE_SUCCESSFUL)
+        return Fail("the display settings refused the change (" + Num(result) + ")");
+    Emit("{\"width\":" + Num(GetSystemMetrics(SM_CXSCREEN)) +
+         ",\"height\":" + Num(GetSystemMetrics(SM_CYSCREEN)) + "}");
+    return 0;
+}
+
 int Screen() {
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);

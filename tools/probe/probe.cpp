@@ -131,6 +131,8 @@ int Run(int argc, wchar_t** argv) {
         return LockFile(argc, argv);
     if (cmd == L"screen")
         return Screen();
+    if (cmd == L"display")
+        return Display(argc, argv);
     if (cmd == L"kill" && argc >= 3)
         return Kill(argv[2]);
     if (cmd == L"closebox" && argc >= 3)
