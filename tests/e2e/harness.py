@@ -559,9 +559,6 @@ class Program(ProbeRun):
     def __init__(self, exe, showcmd=None, wrapper=(), env=None, stderr=None):
         self.pid = self.exit_code = self.error = None
         self._got_pid = threading.Event()
-        # The launcher's word that the program ended: its output may stay open after it (Wine's
-        # virtual desktop process holds it).
-        self._exited = threading.Event()
         self.started = datetime.datetime.now()
         super().__init__(["launch", winpath(exe), *([showcmd] if showcmd is not None else [])],
                          wrapper=wrapper, env=env, stderr=stderr)
@@ -574,8 +571,6 @@ class Program(ProbeRun):
         if "pid" in msg:
             self.pid = msg["pid"]
         self.exit_code = msg.get("exit", self.exit_code)
-        if "exit" in msg:
-            self._exited.set()
         self.error = msg if "error" in msg else self.error
         if "pid" in msg or "error" in msg:
             self._got_pid.set()
@@ -585,7 +580,9 @@ class Program(ProbeRun):
         self._got_pid.set()
 
     def running(self):
-        return not (self.ended.is_set() or self._exited.is_set())
+        # The launcher's word that the program ended counts: its output may stay open after it
+        # (a Wine virtual desktop's process holds it).
+        return not self.ended.is_set() and self.exit_code is None
 
     def wait_exit(self, timeout=30):
         deadline = time.monotonic() + timeout
