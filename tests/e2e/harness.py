@@ -92,7 +92,7 @@ BOX_TEXT_ID = 0xFFFF
 # show a scenario drives. Commands that run long, or whose answer depends on the environment the
 # probe starts in (the locale's), start a probe of their own.
 SERVED = {"list", "at", "screen", "closebox", "press", "close", "restore", "sysclose", "input",
-          "capture", "kill", "dpichanged"}
+          "capture", "kill", "dpichanged", "display"}
 # Commands that only read: asked again when the probe itself did not run.
 PROBE_READS = {"list", "at", "screen", "closebox", "stamps", "localeinfo"}
 
@@ -113,6 +113,8 @@ class ProbeRun:
 
     def _read(self):
         for line in self.proc.stdout:
+            if not line.startswith(b"{"):
+                continue  # Wine's own words on the way (its explorer's, in the user's code page)
             msg = json.loads(line)
             self.on_line(msg)
             self.lines.put(msg)
@@ -196,8 +198,8 @@ def probe(*args, timeout=30):
                 r = subprocess.run(SIDE.command([PROBE, *args]), stdin=subprocess.DEVNULL,
                                    stdout=subprocess.PIPE, stderr=err, timeout=timeout,
                                    check=False)
-                lines = [json.loads(line) for line in r.stdout.decode("utf-8").splitlines()
-                         if line.strip()]
+                lines = [json.loads(line) for line in r.stdout.splitlines()
+                         if line.startswith(b"{")]
                 if lines or r.returncode == 0:
                     return lines
                 err.seek(0)
