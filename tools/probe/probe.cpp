@@ -18,6 +18,8 @@
 //   probe closebox HWND                          screen point of the title bar's close box
 //   probe msgbox TEXT FLAGS                      a box of the probe's own, for the harness's tests
 //   probe dpichanged HWND DPI L T R B            WM_DPICHANGED with that suggested rectangle
+//   probe display WIDTH HEIGHT                   the primary screen's mode (a Wine virtual
+//                                                desktop changes up to its own size)
 //   probe startup PATH [--ms 2] [--timeout 30]   ms from CreateProcess to its first visible box,
 //                                                then ends that process
 //   probe serve                        commands from standard input, one a line with its
