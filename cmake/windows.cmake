@@ -106,7 +106,7 @@ if(probe_sources)
     # Its map, like the program's, gives the test kit's third-party notices.
     target_link_options(probe PRIVATE -municode ${GERM_STATIC_LINK}
         -Wl,-Map=${CMAKE_BINARY_DIR}/probe.map)
-    target_link_libraries(probe PRIVATE user32 gdi32 comctl32 kernel32)
+    target_link_libraries(probe PRIVATE user32 gdi32 comctl32 advapi32 kernel32)
 endif()
 
 # Windows-side GoogleTest tests of the Win32 layers: a native Windows program, run here under

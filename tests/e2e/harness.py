@@ -253,11 +253,13 @@ class XSide:
 
     name = "x"
     wine = True
-    desktop = None  # "NAME,WxH": programs start in a Wine virtual desktop of that size
+    desktop = None  # "NAME,WxH": the probe and what it starts run in a desktop of that size
 
     def command(self, args):
-        desktop = ["explorer", f"/desktop={self.desktop}"] if self.wine and self.desktop else []
-        return (["wine", *desktop] if self.wine else []) + [str(a) for a in args]
+        args = [str(a) for a in args]
+        if self.desktop and args[:1] == [str(PROBE)]:
+            args[1:1] = ["--desktop", self.desktop]
+        return (["wine"] if self.wine else []) + args
 
     def winpath(self, path):
         return "Z:" + str(Path(path).resolve()).replace("/", "\\")
@@ -565,9 +567,10 @@ class Program(ProbeRun):
         super().__init__(["launch", winpath(exe), *([showcmd] if showcmd is not None else [])],
                          wrapper=wrapper, env=env, stderr=stderr)
         if not self._got_pid.wait(60) or self.pid is None:
+            said = self.said()  # before stop, which closes where it is kept
             self.stop()
             raise AssertionError(f"the probe did not start {exe}: {self.error or 'no answer'}"
-                                 f" (exit {self.proc.returncode}) {self.said()}")
+                                 f" (exit {self.proc.returncode}) {said}")
 
     def on_line(self, msg):
         if "pid" in msg:

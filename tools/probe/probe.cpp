@@ -20,6 +20,8 @@
 //   probe dpichanged HWND DPI L T R B            WM_DPICHANGED with that suggested rectangle
 //   probe display WIDTH HEIGHT                   the primary screen's mode (a Wine virtual
 //                                                desktop changes up to its own size)
+//   probe --desktop NAME,WxH COMMAND ...         the command in that desktop, and what it
+//                                                launches; under Wine a virtual desktop
 //   probe startup PATH [--ms 2] [--timeout 30]   ms from CreateProcess to its first visible box,
 //                                                then ends that process
 //   probe serve                        commands from standard input, one a line with its
@@ -93,6 +95,13 @@ int Serve() {
 
 int wmain(int argc, wchar_t** argv) {
     DeclareDpiAwareness();
+    if (argc >= 3 && std::wstring(argv[1]) == L"--desktop") {
+        if (const int failed = JoinDesktop(argv[2]))
+            return failed;
+        argv[2] = argv[0];
+        argc -= 2;
+        argv += 2;
+    }
     if (argc >= 2 && std::wstring(argv[1]) == L"serve")
         return Serve();
     return Run(argc, argv);

@@ -7,6 +7,37 @@
 #include <cwchar>
 #include <string>
 
+namespace {
+std::wstring desktop; // where launched programs start; empty: the probe's own
+} // namespace
+
+// Under Wine, a desktop that the registry gives a size is a virtual desktop of that size, with
+// display settings of its own (Xvfb's screen has one mode). Its name and size stay in the
+// registry only until Wine's explorer has made it.
+int JoinDesktop(const std::wstring& spec) {
+    const size_t comma = spec.find(L',');
+    if (comma == std::wstring::npos || comma == 0)
+        return Fail("usage: --desktop NAME,WIDTHxHEIGHT");
+    const std::wstring name = spec.substr(0, comma), size = spec.substr(comma + 1);
+    constexpr const wchar_t* kDesktops = L"Software\\Wine\\Explorer\\Desktops";
+    HKEY key{};
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kDesktops, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return Fail("the desktop's size could not be written");
+    RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(size.c_str()),
+                   static_cast<DWORD>((size.size() + 1) * sizeof(wchar_t)));
+    HDESK made = CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    const bool joined = made && SetThreadDesktop(made);
+    // The desktop's window, which Wine's explorer makes from the registry's size.
+    const bool shown = joined && GetDesktopWindow();
+    RegDeleteValueW(key, name.c_str());
+    RegCloseKey(key);
+    if (!shown)
+        return Fail("the desktop could not be made");
+    desktop = name;
+    return 0;
+}
+
 int Launch(int argc, wchar_t** argv) {
     if (argc < 3)
         return Fail("usage: launch PATH [SHOWCMD]");
@@ -14,6 +45,7 @@ int Launch(int argc, wchar_t** argv) {
     std::wstring cmdline = L"\"" + path + L"\"";
     STARTUPINFOW si{};
     si.cb = sizeof si;
+    si.lpDesktop = desktop.empty() ? nullptr : desktop.data();
     if (argc > 3) {
         si.dwFlags = STARTF_USESHOWWINDOW;
         si.wShowWindow = static_cast<WORD>(std::wcstoul(argv[3], nullptr, 0));
