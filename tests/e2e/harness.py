@@ -360,6 +360,8 @@ def virtual_desktop(width, height):
     finally:
         SERVER.stop()
         SIDE.desktop = None
+        # Input goes to that desktop until Wine has closed it, a moment after its last program.
+        wait_for(lambda: probe("screen")[0].get("input"), 30, "input back on the desktop")
 
 
 def screen_size():

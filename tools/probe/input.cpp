@@ -281,11 +281,27 @@ int Display(int argc, wchar_t** argv) {
     return 0;
 }
 
+namespace {
+std::wstring NameOf(HDESK desktop) {
+    wchar_t name[256]{};
+    return desktop && GetUserObjectInformationW(desktop, UOI_NAME, name, sizeof name, nullptr)
+               ? name
+               : L"";
+}
+} // namespace
+
+// "input": whether input goes to the probe's desktop (it goes to another one while that is in
+// front, and under Wine to a virtual desktop until a moment after its last program ended).
 int Screen() {
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    HDESK input = OpenInputDesktop(0, FALSE, DESKTOP_READOBJECTS);
+    const bool own = input && NameOf(input) == NameOf(GetThreadDesktop(GetCurrentThreadId()));
+    if (input)
+        CloseDesktop(input);
     Emit("{\"width\":" + Num(GetSystemMetrics(SM_CXSCREEN)) +
          ",\"height\":" + Num(GetSystemMetrics(SM_CYSCREEN)) + ",\"work\":" + Rect(work) +
-         ",\"foreground\":" + Num(reinterpret_cast<INT_PTR>(GetForegroundWindow())) + "}");
+         ",\"foreground\":" + Num(reinterpret_cast<INT_PTR>(GetForegroundWindow())) +
+         ",\"input\":" + (own ? "true" : "false") + "}");
     return 0;
 }
