@@ -100,6 +100,9 @@ Window Read(HWND h, DWORD pid, int z, bool askText, int barTimeoutMs) {
     w.hwnd = h;
     w.pid = pid;
     w.z = z;
+    // Visible first: a window is shown once it is set up (a box's caption and text are set
+    // while it is hidden), so a window read as visible is read with its final texts.
+    w.visible = IsWindowVisible(h) != FALSE;
     w.cls = ClassOf(h);
     w.text = TextOf(h, askText);
     w.style = GetWindowLongW(h, GWL_STYLE);
@@ -113,7 +116,6 @@ Window Read(HWND h, DWORD pid, int z, bool askText, int barTimeoutMs) {
     if (GetGUIThreadInfo(GetWindowThreadProcessId(h, nullptr), &thread))
         w.focus = thread.hwndFocus;
     w.dpi = DpiOf(h);
-    w.visible = IsWindowVisible(h) != FALSE;
     w.iconic = IsIconic(h) != FALSE;
     w.zoomed = IsZoomed(h) != FALSE;
     w.enabled = IsWindowEnabled(h) != FALSE;
@@ -122,9 +124,9 @@ Window Read(HWND h, DWORD pid, int z, bool askText, int barTimeoutMs) {
         ch.hwnd = c;
         ch.cls = ClassOf(c);
         ch.id = GetDlgCtrlID(c);
+        ch.visible = IsWindowVisible(c) != FALSE;
         ch.text = TextOf(c, askText);
         ch.style = GetWindowLongW(c, GWL_STYLE);
-        ch.visible = IsWindowVisible(c) != FALSE;
         GetWindowRect(c, &ch.rect);
         ch.bar = _wcsicmp(ch.cls.c_str(), PROGRESS_CLASSW) == 0;
         if (ch.bar)
