@@ -114,7 +114,7 @@ class ProbeRun:
     def _read(self):
         for line in self.proc.stdout:
             if not line.startswith(b"{"):
-                continue  # Wine's own words on the way (its explorer's, in the user's code page)
+                continue  # Wine's own words on the way, in the user's code page
             msg = json.loads(line)
             self.on_line(msg)
             self.lines.put(msg)

@@ -17,7 +17,7 @@ HWND ParseHwnd(const wchar_t* s);
 std::wstring ClassOf(HWND h);
 
 // process.cpp: starting, timing and ending programs; holding a file open
-int JoinDesktop(const std::wstring& spec);
+int JoinDesktop(const std::wstring& argument);
 int Launch(int argc, wchar_t** argv);
 int Startup(int argc, wchar_t** argv);
 int Kill(const wchar_t* arg);

@@ -14,11 +14,11 @@ std::wstring desktop; // where launched programs start; empty: the probe's own
 // Under Wine, a desktop that the registry gives a size is a virtual desktop of that size, with
 // display settings of its own (Xvfb's screen has one mode). Its name and size stay in the
 // registry only until Wine's explorer has made it.
-int JoinDesktop(const std::wstring& spec) {
-    const size_t comma = spec.find(L',');
+int JoinDesktop(const std::wstring& argument) {
+    const size_t comma = argument.find(L',');
     if (comma == std::wstring::npos || comma == 0)
         return Fail("usage: --desktop NAME,WIDTHxHEIGHT");
-    const std::wstring name = spec.substr(0, comma), size = spec.substr(comma + 1);
+    const std::wstring name = argument.substr(0, comma), size = argument.substr(comma + 1);
     constexpr const wchar_t* kDesktops = L"Software\\Wine\\Explorer\\Desktops";
     HKEY key{};
     if (RegCreateKeyExW(HKEY_CURRENT_USER, kDesktops, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
