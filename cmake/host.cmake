@@ -15,8 +15,8 @@ endif()
 if(GERM_FUZZ)
     set(fuzz_flags -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all)
     add_library(germ_fuzz_units STATIC ${CMAKE_SOURCE_DIR}/src/log/stamp.cpp
-        ${CMAKE_SOURCE_DIR}/src/log/log_path.cpp ${CMAKE_SOURCE_DIR}/src/platform/posix/text.cpp
-        ${CMAKE_SOURCE_DIR}/src/platform/posix/locale.cpp)
+        ${CMAKE_SOURCE_DIR}/src/log/log_path.cpp ${CMAKE_SOURCE_DIR}/src/platform/posix/text_posix.cpp
+        ${CMAKE_SOURCE_DIR}/src/platform/posix/locale_posix.cpp)
     target_include_directories(germ_fuzz_units PUBLIC ${CMAKE_SOURCE_DIR}/src)
     target_compile_options(germ_fuzz_units PRIVATE -fsanitize=fuzzer-no-link,address,undefined
         -fno-sanitize-recover=all)

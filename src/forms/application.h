@@ -8,10 +8,9 @@
 
 namespace forms {
 
-// Each backend defines: Initialize, StartupShowCommand, RunLoop, MessageBox and
-// DiscardPendingInput.
 class TApplication : public TComponent {
 public:
+    friend struct BackendContract; // the backend's members: forms/backend.h
     TApplication();
     ~TApplication() override;
 

@@ -6,9 +6,9 @@
 
 namespace forms {
 
-// Each backend defines: CreateHandle and CaptionChanged.
 class TButton : public TControl {
 public:
+    friend struct BackendContract;   // the backend's members: forms/backend.h
     explicit TButton(TForm* parent); // the window is made when first needed
     const std::string& Caption() const { return caption_; }
     void SetCaption(std::string caption);

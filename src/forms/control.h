@@ -6,10 +6,9 @@ namespace forms {
 
 class TForm;
 
-// Each backend defines: HandleNeeded, BoundsChanged, VisibleChanged, CreateHandle and
-// DestroyHandle.
 class TControl : public TComponent {
 public:
+    friend struct BackendContract; // the backend's members: forms/backend.h
     // The control is placed on `parent`, which also owns it.
     explicit TControl(TForm* parent);
     // A top-level control (a form) owned by `owner`.

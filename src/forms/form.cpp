@@ -109,8 +109,7 @@ bool TForm::Close() {
 }
 
 void TForm::BoundsChanged() {
-    if (!deferBounds_)
-        ApplyBounds();
+    ApplyBounds();
 }
 
 void TForm::VisibleChanged() {
@@ -145,55 +144,56 @@ void TForm::RestoredFromPending() {
     SetVisible(true);
 }
 
-void TForm::ScaleForScreen(int designPixelsPerInch, int designTextHeight) {
-    if (designPixelsPerInch <= 0 || designTextHeight <= 0)
+void TForm::ScaleForScreen(int designDpi, int designTextHeight) {
+    if (designDpi <= 0 || designTextHeight <= 0)
         return;
-    Design design{designPixelsPerInch, designTextHeight, font_.height,
-                  ClientWidth(),       ClientHeight(),   {}};
+    Design design{designDpi, designTextHeight, font_.height, ClientWidth(), ClientHeight(), {}};
     for (TControl* c : controls_)
         design.controls.push_back({c->Left(), c->Top(), c->Width(), c->Height()});
     design_ = std::move(design);
-    ScaleForResolution(Screen ? Screen->PixelsPerInch() : designPixelsPerInch);
+    LayOutFor(Screen ? Screen->PixelsPerInch() : designDpi);
 }
 
-int TForm::TextHeightAt(int pixelsPerInch, TFont& font) const {
+std::optional<TForm::Layout> TForm::LayoutAt(int dpi) const {
+    if (!design_ || dpi <= 0)
+        return std::nullopt;
     const Design& design = *design_;
+    Layout layout;
     // The font by the ratio of the resolutions; the rest by the text height it then measures.
-    font = font_;
-    font.height = MulDiv(design.fontHeight, pixelsPerInch, design.pixelsPerInch);
-    if (pixelsPerInch == design.pixelsPerInch)
-        return design.textHeight;
-    const int height = MeasureFontHeight(font);
-    return height > 0 ? height : design.textHeight;
+    layout.font = font_;
+    layout.font.height = MulDiv(design.fontHeight, dpi, design.dpi);
+    int measured = design.textHeight;
+    if (dpi != design.dpi) {
+        const int height = MeasureFontHeight(layout.font);
+        if (height > 0)
+            measured = height;
+    }
+    auto scale = [&](int v) { return MulDiv(v, measured, design.textHeight); };
+    for (const auto& [left, top, width, height] : design.controls)
+        layout.controls.push_back({scale(left), scale(top), scale(width), scale(height)});
+    layout.clientWidth = scale(design.clientWidth);
+    layout.clientHeight = scale(design.clientHeight);
+    layout.width = layout.clientWidth + FrameWidthAt(dpi);
+    layout.height = layout.clientHeight + FrameHeightAt(dpi);
+    return layout;
 }
 
-void TForm::ScaleForResolution(int pixelsPerInch) {
-    if (!design_ || pixelsPerInch <= 0)
-        return;
-    const Design& design = *design_;
-    TFont font;
-    const int measured = TextHeightAt(pixelsPerInch, font);
-    pixelsPerInch_ = pixelsPerInch;
-    if (font.height != font_.height)
-        SetFont(font);
-    auto scale = [&](int v) { return MulDiv(v, measured, design.textHeight); };
-    for (size_t i = 0; i < controls_.size() && i < design.controls.size(); ++i) {
-        const auto& [left, top, width, height] = design.controls[i];
-        controls_[i]->SetBounds(scale(left), scale(top), scale(width), scale(height));
+void TForm::ApplyLayout(int dpi, const Layout& layout) {
+    pixelsPerInch_ = dpi;
+    if (layout.font.height != font_.height)
+        SetFont(layout.font);
+    for (size_t i = 0; i < controls_.size() && i < layout.controls.size(); ++i) {
+        const auto& [left, top, width, height] = layout.controls[i];
+        controls_[i]->SetBounds(left, top, width, height);
         controls_[i]->ParentFontChanged(); // a label measures its text again
     }
-    SetClientSize(scale(design.clientWidth), scale(design.clientHeight));
 }
 
-std::optional<std::array<int, 2>> TForm::SizeForResolution(int pixelsPerInch) const {
-    if (!design_ || pixelsPerInch <= 0)
-        return std::nullopt;
-    TFont font;
-    const int measured = TextHeightAt(pixelsPerInch, font);
-    return std::array{MulDiv(design_->clientWidth, measured, design_->textHeight) +
-                          FrameWidthAt(pixelsPerInch),
-                      MulDiv(design_->clientHeight, measured, design_->textHeight) +
-                          FrameHeightAt(pixelsPerInch)};
+void TForm::LayOutFor(int dpi) {
+    if (const auto layout = LayoutAt(dpi)) {
+        ApplyLayout(dpi, *layout);
+        SetBounds(left_, top_, layout->width, layout->height);
+    }
 }
 
 void TForm::DisplayChanged() {
@@ -201,43 +201,42 @@ void TForm::DisplayChanged() {
         OnDisplayChange(this);
 }
 
-void TForm::ResolutionChanged(int pixelsPerInch, int left, int top) {
-    if (pixelsPerInch <= 0)
+void TForm::ResolutionChanged(int dpi, int left, int top) {
+    if (dpi <= 0)
         return;
     if (resolutionChanging_) {
-        nestedChange_ = ResolutionChange{pixelsPerInch, left, top};
+        // Sent while the window moves for the change being handled: taken up once the move ends.
+        nestedChange_ = ResolutionChange{dpi, left, top};
         return;
     }
-    struct Flag {
-        bool& flag;
-        explicit Flag(bool& f) : flag(f) { flag = true; }
-        ~Flag() { flag = false; }
-    };
-    const Flag changing(resolutionChanging_);
-    nestedChange_.reset();
-    if (!design_) {
-        // Nothing to lay out; whoever shaped the form places it again.
-        pixelsPerInch_ = pixelsPerInch;
-        DisplayChanged();
+    const ScopedFlag changing(resolutionChanging_);
+    // Two moves at most, so two monitors handing the window back and forth cannot bounce it.
+    constexpr int kMaxMoves = 2;
+    std::optional<ResolutionChange> change = ResolutionChange{dpi, left, top};
+    for (int moves = 0; change; ++moves) {
         nestedChange_.reset();
-        return;
-    }
-    ResolutionChange change{pixelsPerInch, left, top};
-    for (int move = 0; move < 2; ++move) {
-        {
-            // The controls and the font first; the window's new size is only stored, so that it
-            // moves once, where the system suggests.
-            const Flag deferred(deferBounds_);
-            ScaleForResolution(change.pixelsPerInch);
+        const bool move = moves < kMaxMoves;
+        if (const auto layout = LayoutAt(change->dpi)) {
+            // The controls and the font first, then the window once, where the system suggests.
+            ApplyLayout(change->dpi, *layout);
+            if (move) {
+                left_ = change->left;
+                top_ = change->top;
+                width_ = layout->width;
+                height_ = layout->height;
+                ApplyBounds();
+            }
+        } else {
+            // Nothing to lay out; whoever shaped the form places it again.
+            pixelsPerInch_ = change->dpi;
+            if (move)
+                DisplayChanged();
         }
-        left_ = change.left;
-        top_ = change.top;
-        ApplyBounds();
-        const auto nested = std::exchange(nestedChange_, std::nullopt);
-        if (!nested || nested->pixelsPerInch == pixelsPerInch_)
+        change = std::exchange(nestedChange_, std::nullopt);
+        if (!move || (change && change->dpi == pixelsPerInch_))
             break;
-        change = *nested;
     }
+    ResolutionApplied();
 }
 
 } // namespace forms

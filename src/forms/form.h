@@ -22,11 +22,7 @@ struct TFont {
     TColor color = clWindowText;
 };
 
-// Each backend defines: ~TForm, NewBackendData and BackendDeleter (its per-form state),
-// CreateHandle, FrameWidthAt, FrameHeightAt, CaptionChanged, StyleChanged, ColorChanged,
-// FontChanged, WindowStateChanged, FocusNow, ApplyBounds, ApplyVisible, ApplyMinimizedPending,
-// MeasureFontHeight and MeasureTextWidth. FrameWidthAt and FrameHeightAt are the frame's at a
-// resolution (0: the system's).
+// What each backend defines for a form is listed in forms/backend.h.
 class TForm : public TControl {
 public:
     // `className` names the window class ("TForm1"). The window is made hidden when first
@@ -82,29 +78,38 @@ public:
 
     const std::vector<TControl*>& Controls() const { return controls_; }
 
-    // Design-time scaling: when the screen's resolution differs from `designPixelsPerInch`, the
-    // font height is scaled by the ratio; when the font then measures a text height other than
-    // `designTextHeight`, the controls' bounds and the client size are scaled by that ratio.
-    // The form keeps the design values and lays itself out for the resolution of its window's
-    // monitor once the window is made (the primary monitor's at start).
-    void ScaleForScreen(int designPixelsPerInch, int designTextHeight);
-    // The same rule from the design values at another resolution (a monitor at another scaling);
-    // nothing happens before ScaleForScreen. The resolution the layout is for: 0 before any.
-    void ScaleForResolution(int pixelsPerInch);
+    // Design-time scaling: when the screen's resolution differs from `designDpi`, the font height
+    // is scaled by the ratio; when the font then measures a text height other than
+    // `designTextHeight`, the controls' bounds and the client size are scaled by that ratio. The
+    // form keeps the design values and lays itself out for the resolution of its window's monitor
+    // once the window is made (the primary monitor's at start).
+    void ScaleForScreen(int designDpi, int designTextHeight);
+    // The resolution the layout is for: 0 before any.
     int PixelsPerInch() const { return pixelsPerInch_; }
-    // The window was moved to a monitor at `pixelsPerInch` and the system suggests its new place
-    // (the backend passes the form's own top-left instead while the window is minimised or
-    // maximised, where the suggestion is not the normal place): the controls and the font laid
-    // out again by the rule, then the window moved once, to that top-left corner in the size the
-    // rule gives there. The last change delivered wins: one that comes while the move is made
-    // (the window, resized, tipped onto another monitor) is kept, and when its resolution
-    // differs from the one just laid out the form is laid out and moved once more, for it; no
-    // more than once, so two monitors cannot bounce the window between them. A form the rule no
-    // longer shapes (it became frameless) raises OnDisplayChange instead.
-    void ResolutionChanged(int pixelsPerInch, int left, int top);
-    // The outer size ResolutionChanged would give the window at `pixelsPerInch` (width, height),
-    // computed without changing anything; none when the rule does not shape the form.
-    std::optional<std::array<int, 2>> SizeForResolution(int pixelsPerInch) const;
+
+    // The layout the rule gives at a resolution, computed from the design values without changing
+    // anything: the font, every control's bounds (in the order of Controls()), the client size and
+    // the outer size, framed as the system frames the window there. None before ScaleForScreen,
+    // for a resolution of 0 or less, and for a form the rule no longer shapes (it became
+    // frameless). The one computation behind every change of resolution.
+    struct Layout {
+        TFont font;
+        std::vector<std::array<int, 4>> controls; // left, top, width, height
+        int clientWidth = 0, clientHeight = 0;
+        int width = 0, height = 0;
+    };
+    std::optional<Layout> LayoutAt(int dpi) const;
+
+    // The window was moved to a monitor at `dpi` and the system suggests its new top-left (the
+    // backend passes the top-left of the place the window returns to while it is minimised or
+    // maximised): the controls and the font laid out again, then the window moved once, to that
+    // corner in the size the rule gives there. The last resolution delivered is always the one
+    // laid out: a change that comes while the window moves (resized, it tipped onto another
+    // monitor) is laid out and moved to in turn, but the window moves at most twice, so two
+    // monitors cannot bounce it between them; past that the controls and the font still follow
+    // the last change, where the window is. A form the rule no longer shapes raises
+    // OnDisplayChange instead. The backend's ResolutionApplied runs once at the end.
+    void ResolutionChanged(int dpi, int left, int top);
     // The screen changed its size (a resolution change, a monitor docked or undocked): raises
     // OnDisplayChange. Called by the backend.
     void DisplayChanged();
@@ -130,20 +135,25 @@ protected:
 
 private:
     friend class TControl;
+    friend struct BackendContract;
     struct BackendDeleter {
         void operator()(BackendData* data) const;
     };
     BackendData* NewBackendData();
 
-    // The non-client width and height for the border style, at the resolution the layout is
-    // for: the frame a move to another monitor is about to give the window, not the one it had.
+    // The non-client width and height for the border style at a resolution (0: the system's).
+    // At the resolution the layout is for, that is the frame a move to another monitor is about
+    // to give the window, not the one it had.
     int FrameWidth() const { return FrameWidthAt(pixelsPerInch_); }
     int FrameHeight() const { return FrameHeightAt(pixelsPerInch_); }
-    int FrameWidthAt(int pixelsPerInch) const;
-    int FrameHeightAt(int pixelsPerInch) const;
+    int FrameWidthAt(int dpi) const;
+    int FrameHeightAt(int dpi) const;
     int MeasureFontHeight(const TFont& font) const;
-    // The design font at a resolution and the text height it measures there.
-    int TextHeightAt(int pixelsPerInch, TFont& font) const;
+    // The layout at `dpi` applied: the font and the controls, and the window's size at its
+    // top-left (for the screen at start, and for the monitor the window was made on).
+    void LayOutFor(int dpi);
+    // The font and the controls of a layout; the window itself is left to the caller.
+    void ApplyLayout(int dpi, const Layout& layout);
     void CaptionChanged();
     void StyleChanged(); // border style, form style
     void ColorChanged();
@@ -154,6 +164,7 @@ private:
     void ApplyBounds();           // moves and sizes the window to the stored bounds
     void ApplyVisible();          // shows (in WindowState()) or hides the window
     void ApplyMinimizedPending(); // shows the window minimised without activating it
+    void ResolutionApplied();     // the window's icons for PixelsPerInch(), after a change
 
     std::string className_;
     std::string caption_;
@@ -167,15 +178,14 @@ private:
     bool showPending_ = false;
     std::vector<TControl*> controls_;
     struct Design {
-        int pixelsPerInch, textHeight, fontHeight, clientWidth, clientHeight;
+        int dpi, textHeight, fontHeight, clientWidth, clientHeight;
         std::vector<std::array<int, 4>> controls; // left, top, width, height
     };
     std::optional<Design> design_;
     int pixelsPerInch_ = 0;
-    bool deferBounds_ = false;        // bounds change without moving the window
     bool resolutionChanging_ = false; // inside ResolutionChanged
     struct ResolutionChange {
-        int pixelsPerInch, left, top;
+        int dpi, left, top;
     };
     std::optional<ResolutionChange> nestedChange_; // the last one delivered during a move
     std::unique_ptr<BackendData, BackendDeleter> backend_;

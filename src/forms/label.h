@@ -6,9 +6,9 @@
 
 namespace forms {
 
-// Each backend defines: CreateHandle and CaptionChanged.
 class TLabel : public TControl {
 public:
+    friend struct BackendContract;  // the backend's members: forms/backend.h
     explicit TLabel(TForm* parent); // the window is made when first needed
     const std::string& Caption() const { return caption_; }
     void SetCaption(std::string caption); // sets the text and the width the text measures

@@ -4,9 +4,9 @@
 
 namespace forms {
 
-// Each backend defines: CreateHandle, RangeChanged and PositionChanged.
 class TProgressBar : public TControl {
 public:
+    friend struct BackendContract;        // the backend's members: forms/backend.h
     explicit TProgressBar(TForm* parent); // the window is made when first needed
 
     int Min() const { return min_; }

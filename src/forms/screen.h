@@ -2,7 +2,7 @@
 // The screen the program runs on.
 namespace forms {
 
-// Each backend defines all three.
+// What each backend defines: forms/backend.h.
 class TScreen {
 public:
     int Width() const; // pixels

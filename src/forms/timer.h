@@ -8,9 +8,9 @@
 
 namespace forms {
 
-// Each backend defines: Start and Stop.
 class TTimer : public TComponent {
 public:
+    friend struct BackendContract; // the backend's members: forms/backend.h
     explicit TTimer(TComponent* owner);
     ~TTimer() override;
 

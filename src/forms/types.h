@@ -35,6 +35,20 @@ private:
     std::vector<TComponent*> owned_;
 };
 
+// Sets a flag for as long as it lives and then puts back what the flag was: the one idiom for a
+// guard against re-entry, and for a stored state that follows what the window reports.
+class ScopedFlag {
+public:
+    explicit ScopedFlag(bool& flag) : flag_(flag), previous_(flag) { flag_ = true; }
+    ~ScopedFlag() { flag_ = previous_; }
+    ScopedFlag(const ScopedFlag&) = delete;
+    ScopedFlag& operator=(const ScopedFlag&) = delete;
+
+private:
+    bool& flag_;
+    bool previous_;
+};
+
 // Framework colour: 0x00BBGGRR, or a system colour.
 using TColor = unsigned int;
 inline constexpr TColor clBtnFace = 0xFF00000Fu; // the system's button face colour

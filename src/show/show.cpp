@@ -160,7 +160,7 @@ void ShowCoverScreen(forms::TForm& form) {
         parts.label->Hide();
     form.SetBorderStyle(forms::TBorderStyle::bsNone);
     // Placed in one move: a move in steps could cross onto a monitor at another scaling halfway.
-    // Again whenever the screen changes while a box is up (a monitor docked, another resolution
+    // Again whenever the screen changes while a box is up (a monitor docked, another size
     // or scaling), so that the cover neither leaves part of the desktop bare nor spills over.
     const auto cover = [](forms::TForm& f) {
         f.SetBounds(0, 0, forms::Screen->Width(), forms::Screen->Height());

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/win32/system_dll.h"
+
 using namespace forms;
 using namespace formstest;
 
@@ -174,9 +176,7 @@ struct MoveRecorder {
 
 // The window's outer rectangle for a client size at a resolution, as the system frames it there.
 SIZE OuterSize(HWND window, LONG width, LONG height, int dpi) {
-    using Adjust = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
-    const auto adjust = reinterpret_cast<Adjust>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    const auto adjust = platform::win32::User32().AdjustWindowRectExForDpi;
     RECT r{0, 0, width, height};
     const auto style = static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE));
     const auto exStyle = static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE));
@@ -231,9 +231,10 @@ TEST_F(FormsWindow, MovedToAMonitorAtAnotherScalingIsLaidOutByTheSameRuleInOneMo
         const int k = dpi == 96 ? 16 : metrics.tmHeight;
         return [k](LONG v) { return static_cast<LONG>(MulDiv(v, k, 16)); };
     };
-    auto expectLaidOutAt = [&](int dpi, LONG left, LONG top) {
-        const auto scaled = scaleAt(dpi);
-        const SIZE outer = OuterSize(window, scaled(296), scaled(128), dpi);
+    // The window itself may still be framed for the resolution before (`framedAt`).
+    auto expectLaidOutAt = [&](int dpi, LONG left, LONG top, int framedAt = 0) {
+        const auto scaled = scaleAt(dpi), framed = scaleAt(framedAt ? framedAt : dpi);
+        const SIZE outer = OuterSize(window, framed(296), framed(128), framedAt ? framedAt : dpi);
         EXPECT_EQ(Corners(WindowRect(window)),
                   (std::array<LONG, 4>{left, top, left + outer.cx, top + outer.cy}));
         EXPECT_EQ(clientBounds(bar),
@@ -265,16 +266,16 @@ TEST_F(FormsWindow, MovedToAMonitorAtAnotherScalingIsLaidOutByTheSameRuleInOneMo
     {
         SCOPED_TRACE("a change from inside the move");
         MoveRecorder recorder(window);
-        // From the second move, the window handed back again: left for the next move.
+        // From the second move, the window handed back again: laid out for it where it is, not
+        // moved a third time.
         MoveRecorder::nested = [&] {
             MoveRecorder::nested = [&] { dpiChanged(192, RECT{500, 500, 600, 600}); };
             dpiChanged(144, RECT{300, 300, 400, 400});
         };
         dpiChanged(192, suggested);
         EXPECT_EQ(MoveRecorder::moves.size(), 2u);
-        expectLaidOutAt(144, 300, 300);
-        const auto metricForDpi = reinterpret_cast<int(WINAPI*)(int, UINT)>(reinterpret_cast<void*>(
-            GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
+        expectLaidOutAt(192, 300, 300, 144);
+        const auto metricForDpi = platform::win32::User32().GetSystemMetricsForDpi;
         ICONINFO icon{};
         ASSERT_TRUE(metricForDpi && GetIconInfo(reinterpret_cast<HICON>(SendMessageW(
                                                     window, WM_GETICON, ICON_SMALL, 0)),
@@ -283,17 +284,23 @@ TEST_F(FormsWindow, MovedToAMonitorAtAnotherScalingIsLaidOutByTheSameRuleInOneMo
         GetObjectW(icon.hbmColor, sizeof bitmap, &bitmap);
         DeleteObject(icon.hbmColor);
         DeleteObject(icon.hbmMask);
-        EXPECT_EQ(bitmap.bmWidth, metricForDpi(SM_CXSMICON, 144));
+        EXPECT_EQ(bitmap.bmWidth, metricForDpi(SM_CXSMICON, 192));
     }
 
     {
         SCOPED_TRACE("minimised");
         ShowWindow(window, SW_MINIMIZE);
         PumpPending();
+        // Where it returns to, moved meanwhile (the form's own Left and Top do not follow).
+        WINDOWPLACEMENT placement{sizeof placement, 0, 0, {}, {}, {}};
+        GetWindowPlacement(window, &placement);
+        placement.showCmd = SW_SHOWMINNOACTIVE;
+        OffsetRect(&placement.rcNormalPosition, 20, 10);
+        SetWindowPlacement(window, &placement);
         dpiChanged(96, RECT{-32000, -32000, -31840, -31972}); // the parked window's, scaled
         ShowWindow(window, SW_RESTORE);
         PumpPending();
-        expectLaidOutAt(96, 300, 300);
+        expectLaidOutAt(96, 320, 310);
     }
 
     // The cover: frameless, the screen's size; a change of scaling keeps it so.

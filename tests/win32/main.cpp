@@ -7,7 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "forms/backend.h"
+
 int main(int argc, char** argv) {
+    forms::BackendContract::Check(); // links only if the backend defines every member it must
     testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
     const testing::UnitTest& run = *testing::UnitTest::GetInstance();

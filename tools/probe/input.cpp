@@ -263,7 +263,7 @@ int EndSession(int argc, wchar_t** argv) {
     Emit(std::string("{\"allowed\":") + (allowed ? "true" : "false") + "}");
     return 0;
 }
-// Changes the primary screen's resolution as the display settings do, and answers with the
+// Changes the primary screen's size as the display settings do, and answers with the
 // screen's size then. Under Wine this works in a virtual desktop, whose size it changes.
 int Display(int argc, wchar_t** argv) {
     if (argc < 4)

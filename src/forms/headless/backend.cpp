@@ -87,6 +87,10 @@ void TForm::FocusNow() {
 
 void TForm::TabOrderChanged() {}
 
+void TForm::ResolutionApplied() {
+    backend_->record.appliedDpi = pixelsPerInch_;
+}
+
 void TForm::ApplyVisible() {
     auto& record = backend_->record;
     if (visible_) {

@@ -3,6 +3,7 @@
 // virtual clock, drives timers and scheduled user actions in virtual time, answers message boxes
 // from a script and records what the program did. Nothing here sleeps or depends on real time.
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,7 @@ struct FormRecord {
     int focusCount = 0;            // times it was given the keyboard focus
     long long lastHideMs = -1;     // virtual time it was last hidden
     bool minimizedPending = false; // shown minimised without OnShow
+    int appliedDpi = 0;            // the resolution a change of resolution last ended at
 };
 
 class Harness {
@@ -88,7 +90,7 @@ public:
     // --- environment ---
     void SetStartupShowCommand(int command);
     void SetScreenSize(int width, int height);
-    void SetPixelsPerInch(int ppi);
+    void SetPixelsPerInch(int dpi);
     // The text height every font measures (0: the font's height).
     void SetMeasuredTextHeight(int height);
     // Custom text width measure (text, font height) -> pixels.
@@ -116,7 +118,7 @@ public:
 
 private:
     class VirtualClock;
-    VirtualClock* clock_;
+    std::unique_ptr<VirtualClock> clock_;
 };
 
 } // namespace forms::headless

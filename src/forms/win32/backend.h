@@ -10,6 +10,7 @@
 
 #include "forms/application.h"
 #include "forms/control.h"
+#include "platform/win32/system_dll.h"
 #include "platform/win32/wide.h"
 
 namespace forms::win32 {
@@ -39,10 +40,14 @@ template <class F> void RunHandler(F&& handler) noexcept {
     }
 }
 
-// Child windows carry their control in GWLP_USERDATA; DestroyHandle clears it first.
+// Every window the framework makes for a control or a form carries that object (as TControl*) in
+// GWLP_USERDATA, cleared before the window is destroyed.
 HWND CreateChild(TControl* control, const wchar_t* windowClass, const std::string& text,
                  DWORD style);
 TControl* ControlOf(HWND window);
+
+// The common controls' functions; throws Exception when the library or one of them is missing.
+const platform::win32::Comctl32Functions& CommonControls();
 
 // Whether the window is a form's own (not a control's, a box's or the application's).
 bool IsFormWindow(HWND window);

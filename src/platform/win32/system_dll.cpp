@@ -2,22 +2,47 @@
 
 namespace platform::win32 {
 
-namespace {
-
-using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-
-// Looked up rather than imported: an import the system lacks would keep the program from
-// starting at all on a Windows 7 without the update.
-SetDefaultDllDirectoriesFn SetDefaultDllDirectoriesFunction() {
-    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-    return kernel ? DllFunction<SetDefaultDllDirectoriesFn>(kernel, "SetDefaultDllDirectories")
-                  : nullptr;
+const Kernel32Functions& Kernel32() {
+    static const Kernel32Functions functions = [] {
+        HMODULE dll = ::GetModuleHandleW(L"kernel32.dll");
+        return Kernel32Functions{
+            DllFunction<decltype(Kernel32Functions::SetDefaultDllDirectories)>(
+                dll, "SetDefaultDllDirectories"),
+        };
+    }();
+    return functions;
 }
 
-} // namespace
+const User32Functions& User32() {
+    static const User32Functions functions = [] {
+        HMODULE dll = ::GetModuleHandleW(L"user32.dll");
+        using F = User32Functions;
+        return F{
+            DllFunction<decltype(F::AdjustWindowRectExForDpi)>(dll, "AdjustWindowRectExForDpi"),
+            DllFunction<decltype(F::GetDpiForWindow)>(dll, "GetDpiForWindow"),
+            DllFunction<decltype(F::GetSystemMetricsForDpi)>(dll, "GetSystemMetricsForDpi"),
+        };
+    }();
+    return functions;
+}
+
+const Comctl32Functions& Comctl32() {
+    static const Comctl32Functions functions = [] {
+        // By name: the manifest's assembly makes it version 6.
+        HMODULE dll = LoadAssemblyDll(L"comctl32.dll");
+        using F = Comctl32Functions;
+        return F{
+            DllFunction<decltype(F::InitCommonControlsEx)>(dll, "InitCommonControlsEx"),
+            DllFunction<decltype(F::SetWindowSubclass)>(dll, "SetWindowSubclass"),
+            DllFunction<decltype(F::RemoveWindowSubclass)>(dll, "RemoveWindowSubclass"),
+            DllFunction<decltype(F::DefSubclassProc)>(dll, "DefSubclassProc"),
+        };
+    }();
+    return functions;
+}
 
 bool RestrictDllSearch() {
-    if (auto restrict = SetDefaultDllDirectoriesFunction())
+    if (auto restrict = Kernel32().SetDefaultDllDirectories)
         if (restrict(LOAD_LIBRARY_SEARCH_SYSTEM32))
             return true;
     ::SetDllDirectoryW(L"");
@@ -26,7 +51,7 @@ bool RestrictDllSearch() {
 
 HMODULE LoadAssemblyDll(const wchar_t* name) {
     // The search flags came with the same update as SetDefaultDllDirectories.
-    if (SetDefaultDllDirectoriesFunction())
+    if (Kernel32().SetDefaultDllDirectories)
         return ::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     // Without them, by name all the same: the manifest's activation context resolves the name to
     // the side-by-side assembly before any folder is searched. A full path would bypass that and

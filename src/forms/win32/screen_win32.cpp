@@ -18,9 +18,9 @@ int TScreen::PixelsPerInch() const {
     HDC screen = GetDC(nullptr);
     if (!screen)
         return 96;
-    const int ppi = GetDeviceCaps(screen, LOGPIXELSY);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
-    return ppi > 0 ? ppi : 96;
+    return dpi > 0 ? dpi : 96;
 }
 
 } // namespace forms

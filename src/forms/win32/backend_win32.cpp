@@ -40,6 +40,14 @@ TControl* ControlOf(HWND window) {
     return reinterpret_cast<TControl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
+const platform::win32::Comctl32Functions& CommonControls() {
+    const auto& library = platform::win32::Comctl32();
+    if (!library.InitCommonControlsEx || !library.SetWindowSubclass ||
+        !library.RemoveWindowSubclass || !library.DefSubclassProc)
+        throw Exception("Error loading comctl32.dll");
+    return library;
+}
+
 void ThrowCreateError(std::string_view windowClass) {
     const DWORD error = GetLastError();
     throw Exception("Error creating window " + std::string(windowClass) + ", system error " +

@@ -2,7 +2,6 @@
 
 #include "forms/form.h"
 #include "forms/win32/backend.h"
-#include "forms/win32/common_controls.h"
 
 namespace forms {
 
@@ -47,12 +46,12 @@ LRESULT CALLBACK BarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
         }
         break;
     case WM_NCDESTROY:
-        CommonControlsLibrary().RemoveWindowSubclass(window, BarProc, kSubclassId);
+        CommonControls().RemoveWindowSubclass(window, BarProc, kSubclassId);
         break;
     default:
         break;
     }
-    return CommonControlsLibrary().DefSubclassProc(window, message, wParam, lParam);
+    return CommonControls().DefSubclassProc(window, message, wParam, lParam);
 }
 
 } // namespace
@@ -60,7 +59,7 @@ LRESULT CALLBACK BarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 void TProgressBar::CreateHandle() {
     HWND window = CreateChild(this, PROGRESS_CLASSW, "", 0);
     handle_ = window;
-    CommonControlsLibrary().SetWindowSubclass(window, BarProc, kSubclassId, 0);
+    CommonControls().SetWindowSubclass(window, BarProc, kSubclassId, 0);
     // The range and position set so far were only stored.
     RangeChanged();
 }

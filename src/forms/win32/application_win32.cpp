@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "forms/win32/backend.h"
-#include "forms/win32/common_controls.h"
 
 namespace forms {
 
@@ -83,7 +82,7 @@ void TApplication::Initialize() {
     INITCOMMONCONTROLSEX icc{};
     icc.dwSize = sizeof icc;
     icc.dwICC = ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES;
-    CommonControlsLibrary().InitCommonControlsEx(&icc);
+    CommonControls().InitCommonControlsEx(&icc);
     if (!AppWindow())
         ThrowCreateError("TApplication");
 }
