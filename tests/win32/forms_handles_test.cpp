@@ -15,14 +15,6 @@ namespace {
 
 class FormsHandles : public FormsTest {};
 
-TFont GothicFont(int height) {
-    TFont font;
-    font.name = "ＭＳ Ｐゴシック";
-    font.height = height;
-    font.charset = 128;
-    return font;
-}
-
 RECT ClientRectOf(HWND child) {
     RECT r{};
     GetWindowRect(child, &r);
@@ -58,22 +50,10 @@ int CountWindows(DWORD thread, const wchar_t* className) {
 }
 
 TEST_F(FormsHandles, EveryValueStoredBeforeTheFirstNeedIsAppliedWhenTheWindowsAreMade) {
-    TTestForm* form;
-    app->CreateForm(form);
-    form->SetCaption("Germcatcher");
-    form->SetFormStyle(TFormStyle::fsStayOnTop);
-    form->SetClientSize(296, 128);
-    form->SetFont(GothicFont(16));
+    auto [form, bar, button, label] = NewDialog();
     form->SetColor(0x0000FF00); // pure green
-    auto* bar = new TProgressBar(form);
-    bar->SetBounds(8, 64, 281, 17);
     bar->SetMax(50);
     bar->SetPosition(7);
-    auto* button = new TButton(form);
-    button->SetBounds(104, 96, 89, 25);
-    button->SetCaption("キャンセル");
-    auto* label = new TLabel(form);
-    label->SetBounds(8, 16, 0, 16);
     label->SetCaption("アドレス帳を検索しています．．．");
     auto* hidden = new TLabel(form);
     hidden->SetBounds(8, 40, 50, 16);
@@ -122,8 +102,7 @@ TEST_F(FormsHandles, EveryValueStoredBeforeTheFirstNeedIsAppliedWhenTheWindowsAr
     HFONT font = reinterpret_cast<HFONT>(SendMessageW(Hwnd(label), WM_GETFONT, 0, 0));
     ASSERT_NE(font, nullptr);
     EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(buttonWindow, WM_GETFONT, 0, 0)), font);
-    LOGFONTW logFont{};
-    ASSERT_TRUE(GetObjectW(font, sizeof logFont, &logFont));
+    const LOGFONTW logFont = FontOf(Hwnd(label));
     EXPECT_STREQ(logFont.lfFaceName, L"ＭＳ Ｐゴシック");
     EXPECT_EQ(logFont.lfHeight, -16);
 
@@ -156,10 +135,7 @@ TEST_F(FormsHandles, ShowingMinimisedOrFocusingMakesTheWindowAndHidingDoesNot) {
 }
 
 TEST_F(FormsHandles, ControlsPlacedOnAFormOnScreenAppearAtOnceAndFollowItsFont) {
-    TTestForm* form;
-    app->CreateForm(form);
-    form->SetClientSize(296, 128);
-    form->SetFont(GothicFont(16));
+    TTestForm* form = NewDialog().form;
     form->Show();
     auto* label = new TLabel(form);
     EXPECT_TRUE(label->HandleAllocated());
@@ -170,11 +146,8 @@ TEST_F(FormsHandles, ControlsPlacedOnAFormOnScreenAppearAtOnceAndFollowItsFont) 
     const int narrow = label->Width();
 
     // A new font reaches the controls on screen and the measurements.
-    form->SetFont(GothicFont(32));
-    HFONT font = reinterpret_cast<HFONT>(SendMessageW(Hwnd(label), WM_GETFONT, 0, 0));
-    LOGFONTW logFont{};
-    ASSERT_TRUE(GetObjectW(font, sizeof logFont, &logFont));
-    EXPECT_EQ(logFont.lfHeight, -32);
+    form->SetFont({"ＭＳ Ｐゴシック", 32, 128, clWindowText});
+    EXPECT_EQ(FontOf(Hwnd(label)).lfHeight, -32);
     EXPECT_GT(form->MeasureTextWidth("x"), narrow);
 }
 

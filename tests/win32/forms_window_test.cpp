@@ -31,18 +31,6 @@ SIZE ExpectedScreen() {
     return {info.rcMonitor.right - info.rcMonitor.left, info.rcMonitor.bottom - info.rcMonitor.top};
 }
 
-// The width of `text` in the font the control itself draws with, measured here with GDI.
-int DrawnTextWidth(HWND control, const std::wstring& text) {
-    HDC dc = GetDC(control);
-    HGDIOBJ old =
-        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
-    SIZE size{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(control, dc);
-    return size.cx;
-}
-
 class FormsWindow : public FormsTest {};
 
 RECT WindowRect(HWND window) {
@@ -56,11 +44,7 @@ std::array<LONG, 4> Corners(const RECT& r) {
 }
 
 TEST_F(FormsWindow, DialogFrameIsFixedWithoutMinMaxBoxesStaysOnTopAndHasTheRequestedClientSize) {
-    TTestForm* form;
-    app->CreateForm(form);
-    form->SetCaption("Germcatcher");
-    form->SetFormStyle(TFormStyle::fsStayOnTop);
-    form->SetClientSize(296, 128);
+    TTestForm* form = NewDialog().form;
     form->Show();
     HWND window = Hwnd(form);
 
@@ -90,20 +74,7 @@ TEST_F(FormsWindow, DialogFrameIsFixedWithoutMinMaxBoxesStaysOnTopAndHasTheReque
 }
 
 TEST_F(FormsWindow, ControlsShowTheirTextsAndValuesInTheNativeControls) {
-    TTestForm* form;
-    app->CreateForm(form);
-    TFont font;
-    font.name = "ＭＳ Ｐゴシック";
-    font.height = 16;
-    font.charset = 128;
-    form->SetFont(font);
-    auto* bar = new TProgressBar(form);
-    bar->SetBounds(8, 64, 281, 17);
-    auto* button = new TButton(form);
-    button->SetBounds(104, 96, 89, 25);
-    button->SetCaption("キャンセル");
-    auto* label = new TLabel(form);
-    label->SetBounds(8, 16, 0, 16);
+    auto [form, bar, button, label] = NewDialog();
     const std::string status = "ハードディスクの消去中です．．．";
     label->SetCaption(status);
     form->Show();
@@ -131,8 +102,7 @@ TEST_F(FormsWindow, ControlsShowTheirTextsAndValuesInTheNativeControls) {
     ASSERT_NE(shared, nullptr);
     EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(Hwnd(button), WM_GETFONT, 0, 0)), shared);
     EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(Hwnd(bar), WM_GETFONT, 0, 0)), shared);
-    LOGFONTW logFont{};
-    ASSERT_TRUE(GetObjectW(shared, sizeof logFont, &logFont));
+    const LOGFONTW logFont = FontOf(Hwnd(label));
     EXPECT_STREQ(logFont.lfFaceName, L"ＭＳ Ｐゴシック");
     EXPECT_EQ(logFont.lfHeight, -16);
     EXPECT_EQ(logFont.lfCharSet, SHIFTJIS_CHARSET);
@@ -195,16 +165,7 @@ SIZE OuterSize(HWND window, LONG width, LONG height, int dpi) {
 // covering the screen, and a change of the screen is passed on.
 // Wine sends neither WM_DPICHANGED nor WM_DISPLAYCHANGE, so they are sent here.
 TEST_F(FormsWindow, MovedToAMonitorAtAnotherScalingIsLaidOutByTheSameRuleInOneMove) {
-    TTestForm* form;
-    app->CreateForm(form);
-    form->SetFont({"ＭＳ Ｐゴシック", 16, 128, clWindowText});
-    form->SetClientSize(296, 128);
-    auto* bar = new TProgressBar(form);
-    bar->SetBounds(8, 64, 281, 17);
-    auto* button = new TButton(form);
-    button->SetBounds(104, 96, 89, 25);
-    auto* label = new TLabel(form);
-    label->SetBounds(8, 16, 0, 16);
+    auto [form, bar, button, label] = NewDialog();
     form->ScaleForScreen(96, 16);
     const std::wstring status = L"ハードディスクの消去中です．．．";
     label->SetCaption("ハードディスクの消去中です．．．");
@@ -311,8 +272,7 @@ TEST_F(FormsWindow, MovedToAMonitorAtAnotherScalingIsLaidOutByTheSameRuleInOneMo
 }
 
 TEST_F(FormsWindow, OnShowRunsBeforeTheWindowIsVisibleAtEveryShow) {
-    TTestForm* form;
-    app->CreateForm(form);
+    TTestForm* form = NewForm();
     form->SetClientSize(200, 100);
     std::vector<bool> visibleInOnShow;
     form->OnShow = [&](TObject*) { visibleInOnShow.push_back(IsWindowVisible(Hwnd(form))); };
@@ -328,8 +288,7 @@ TEST_F(FormsWindow, OnShowRunsBeforeTheWindowIsVisibleAtEveryShow) {
 }
 
 TEST_F(FormsWindow, ScreenCentredAtTheFirstShowOnlyLaterShowsKeepWhereTheWindowWas) {
-    TTestForm* form;
-    app->CreateForm(form);
+    TTestForm* form = NewForm();
     form->SetPosition(TPosition::poScreenCenter);
     form->SetBounds(326, 221, 302, 153);
     form->Show();
@@ -351,11 +310,7 @@ TEST_F(FormsWindow, ScreenCentredAtTheFirstShowOnlyLaterShowsKeepWhereTheWindowW
 }
 
 TEST_F(FormsWindow, CoverScreenHasNoFrameCoversTheScreenInBlueAndStaysOnTop) {
-    TTestForm* form;
-    app->CreateForm(form);
-    form->SetFormStyle(TFormStyle::fsStayOnTop);
-    form->SetClientSize(296, 128);
-    auto* label = new TLabel(form);
+    auto [form, bar, button, label] = NewDialog();
     label->SetCaption("x");
     form->Show();
 
@@ -397,8 +352,7 @@ TEST_F(FormsWindow, CoverScreenHasNoFrameCoversTheScreenInBlueAndStaysOnTop) {
 }
 
 TEST_F(FormsWindow, MaximisedRequestIsUndoneByOnShowBeforeTheWindowAppears) {
-    TTestForm* form;
-    app->CreateForm(form);
+    TTestForm* form = NewForm();
     form->SetClientSize(200, 100);
     form->OnShow = [&](TObject*) { form->SetWindowState(TWindowState::wsNormal); };
     form->SetWindowState(TWindowState::wsMaximized);
