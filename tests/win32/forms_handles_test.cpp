@@ -143,12 +143,11 @@ TEST_F(FormsHandles, ControlsPlacedOnAFormOnScreenAppearAtOnceAndFollowItsFont) 
     label->SetCaption("x");
     EXPECT_TRUE(IsWindowVisible(Hwnd(label)));
     EXPECT_EQ(GetParent(Hwnd(label)), Hwnd(form));
-    const int narrow = label->Width();
 
     // A new font reaches the controls on screen and the measurements.
     form->SetFont({"ＭＳ Ｐゴシック", 32, 128, clWindowText});
     EXPECT_EQ(FontOf(Hwnd(label)).lfHeight, -32);
-    EXPECT_GT(form->MeasureTextWidth("x"), narrow);
+    EXPECT_EQ(form->MeasureTextWidth("x"), DrawnTextWidth(Hwnd(label), L"x"));
 }
 
 // The point of making windows late: while the opening question is up, the program has made no
@@ -173,6 +172,10 @@ TEST_F(FormsHandles, MainWindowIsNotMadeUntilTheAnswerHasBeenGiven) {
     EXPECT_EQ(TextOf(Hwnd(Form1->Label1)), Widen(show::texts::kAddressBookStatus));
     EXPECT_EQ(SendMessageW(Hwnd(Form1->ProgressBar1), PBM_GETRANGE, FALSE, 0), 16);
     EXPECT_EQ(TextOf(Hwnd(Form1->btnCancel)), Widen(show::texts::kCancelCaption));
+    // The font the window really draws with, whatever the user's code page: Shift_JIS.
+    const LOGFONTW font = FontOf(Hwnd(Form1->Label1));
+    EXPECT_STREQ(font.lfFaceName, L"ＭＳ Ｐゴシック");
+    EXPECT_EQ(font.lfCharSet, SHIFTJIS_CHARSET);
     Form1->Timer1->SetEnabled(false);
 }
 
