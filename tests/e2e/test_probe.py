@@ -1,6 +1,5 @@
 """The harness's own tools: the probe against a Japanese message box, and the log parser."""
 
-import datetime
 import subprocess
 import sys
 import unittest
