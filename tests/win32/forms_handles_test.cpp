@@ -80,17 +80,12 @@ TEST_F(FormsHandles, EveryValueStoredBeforeTheFirstNeedIsAppliedWhenTheWindowsAr
     EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
     RECT client{};
     GetClientRect(window, &client);
-    EXPECT_EQ(client.right, 296);
-    EXPECT_EQ(client.bottom, 128);
+    EXPECT_EQ(Corners(client), (std::array<LONG, 4>{0, 0, 296, 128}));
 
     // The controls in the order they were placed, at their bounds, with their texts and values.
     EXPECT_EQ(ChildrenInZOrder(window),
               (std::vector<HWND>{Hwnd(bar), buttonWindow, Hwnd(label), Hwnd(hidden)}));
-    const RECT barRect = ClientRectOf(Hwnd(bar));
-    EXPECT_EQ(barRect.left, 8);
-    EXPECT_EQ(barRect.top, 64);
-    EXPECT_EQ(barRect.right - barRect.left, 281);
-    EXPECT_EQ(barRect.bottom - barRect.top, 17);
+    EXPECT_EQ(Corners(ClientRectOf(Hwnd(bar))), (std::array<LONG, 4>{8, 64, 8 + 281, 64 + 17}));
     const RECT labelRect = ClientRectOf(Hwnd(label));
     EXPECT_EQ(labelRect.right - labelRect.left, label->Width());
     EXPECT_EQ(TextOf(Hwnd(label)), L"アドレス帳を検索しています．．．");

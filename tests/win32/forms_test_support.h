@@ -6,6 +6,7 @@
 #include <windows.h>
 #undef MessageBox
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -121,6 +122,10 @@ inline bool PumpUntil(const std::function<bool()>& done, int limitMs = 5000) {
 // Dispatches whatever is queued now (posted messages reach their window procedures).
 inline void PumpPending() {
     PumpUntil([] { return false; }, 100);
+}
+
+inline std::array<LONG, 4> Corners(const RECT& r) {
+    return {r.left, r.top, r.right, r.bottom};
 }
 
 // The font a window draws with (its WM_GETFONT), as GDI holds it; all zero when it has none.

@@ -39,10 +39,6 @@ RECT WindowRect(HWND window) {
     return r;
 }
 
-std::array<LONG, 4> Corners(const RECT& r) {
-    return {r.left, r.top, r.right, r.bottom};
-}
-
 TEST_F(FormsWindow, DialogFrameIsFixedWithoutMinMaxBoxesStaysOnTopAndHasTheRequestedClientSize) {
     TTestForm* form = NewDialog().form;
     form->Show();
@@ -59,8 +55,7 @@ TEST_F(FormsWindow, DialogFrameIsFixedWithoutMinMaxBoxesStaysOnTopAndHasTheReque
 
     RECT client{};
     GetClientRect(window, &client);
-    EXPECT_EQ(client.right, 296);
-    EXPECT_EQ(client.bottom, 128);
+    EXPECT_EQ(Corners(client), (std::array<LONG, 4>{0, 0, 296, 128}));
     EXPECT_EQ(form->ClientWidth(), 296);
     EXPECT_EQ(form->ClientHeight(), 128);
     const RECT outer = WindowRect(window);
@@ -292,21 +287,18 @@ TEST_F(FormsWindow, ScreenCentredAtTheFirstShowOnlyLaterShowsKeepWhereTheWindowW
     form->SetPosition(TPosition::poScreenCenter);
     form->SetBounds(326, 221, 302, 153);
     form->Show();
-    RECT r = WindowRect(Hwnd(form));
     const SIZE screen = ExpectedScreen();
-    EXPECT_EQ(r.left, (screen.cx - 302) / 2);
-    EXPECT_EQ(r.top, (screen.cy - 153) / 2);
+    EXPECT_EQ(Corners(WindowRect(Hwnd(form))),
+              (std::array<LONG, 4>{(screen.cx - 302) / 2, (screen.cy - 153) / 2,
+                                   (screen.cx - 302) / 2 + 302, (screen.cy - 153) / 2 + 153}));
 
     // Moved as the user would drag it, then hidden and shown again.
     SetWindowPos(Hwnd(form), nullptr, 20, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     PumpPending();
     form->Hide();
     form->Show();
-    r = WindowRect(Hwnd(form));
-    EXPECT_EQ(r.left, 20);
-    EXPECT_EQ(r.top, 30);
-    EXPECT_EQ(form->Left(), 20);
-    EXPECT_EQ(form->Top(), 30);
+    EXPECT_EQ(Corners(WindowRect(Hwnd(form))), (std::array<LONG, 4>{20, 30, 322, 183}));
+    EXPECT_EQ((std::array{form->Left(), form->Top()}), (std::array{20, 30}));
 }
 
 TEST_F(FormsWindow, CoverScreenHasNoFrameCoversTheScreenInBlueAndStaysOnTop) {
@@ -333,15 +325,11 @@ TEST_F(FormsWindow, CoverScreenHasNoFrameCoversTheScreenInBlueAndStaysOnTop) {
     const SIZE screen = ExpectedScreen();
     EXPECT_EQ(Screen->Width(), screen.cx);
     EXPECT_EQ(Screen->Height(), screen.cy);
-    const RECT r = WindowRect(window);
-    EXPECT_EQ(r.left, 0);
-    EXPECT_EQ(r.top, 0);
-    EXPECT_EQ(r.right, Screen->Width());
-    EXPECT_EQ(r.bottom, Screen->Height());
+    const std::array<LONG, 4> whole{0, 0, Screen->Width(), Screen->Height()};
+    EXPECT_EQ(Corners(WindowRect(window)), whole);
     RECT client{};
     GetClientRect(window, &client);
-    EXPECT_EQ(client.right, Screen->Width());
-    EXPECT_EQ(client.bottom, Screen->Height());
+    EXPECT_EQ(Corners(client), whole);
 
     // The background is painted pure blue, also where the hidden label was.
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
