@@ -844,13 +844,17 @@ class GermTestCase(unittest.TestCase):
                  if p == sb.log or (p.is_file() and sb.log not in p.parents)]
         self.assertEqual(sorted(found), sorted([sb.exe, sb.log, *(sb.exe.parent / o for o in others)]))
 
+    def run_probe(self, *args):
+        """A probe of its own running the command `args`, its output piped; ended after the test."""
+        proc = subprocess.Popen(SIDE.command([PROBE, *args]), stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.addCleanup(proc.stdout.close)
+        self.addCleanup(lambda: proc.poll() is None and (proc.kill(), proc.wait()))
+        return proc
+
     def hold_log(self, sb, share, seconds):
         """Another program holding the log open (sharing "rw" or "none") for `seconds`."""
-        holder = subprocess.Popen(SIDE.command([PROBE, "lockfile", winpath(sb.log), share, seconds]),
-                                  stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                  stderr=subprocess.DEVNULL)
-        self.addCleanup(holder.stdout.close)
-        self.addCleanup(lambda: holder.poll() is None and (holder.kill(), holder.wait()))
+        holder = self.run_probe("lockfile", winpath(sb.log), share, seconds)
         self.assertIn(b'"locked":true', holder.stdout.readline())
         return holder
 
