@@ -793,8 +793,8 @@ class GermTestCase(unittest.TestCase):
 
     def start(self, answer=None, sb=None, showcmd=None, watch=False, real_click=False, **kwargs):
         """A run of the program in `sb` or a sandbox of its own, kept as prog.sandbox; with
-        `watch`, a watcher on it (prog.watch); with `answer`, the question answered (prog.question,
-        once the watcher has seen it)."""
+        `watch`, a watcher on it (prog.watch); with `answer`, the question answered once the
+        watcher has seen it (prog.question)."""
         sb = sb or self.sandbox()
         prog = self.launch(sb.exe, showcmd, **kwargs)
         prog.sandbox, prog.watch = sb, self.watch(prog) if watch else None
@@ -842,10 +842,11 @@ class GermTestCase(unittest.TestCase):
         counts as the log), and `others` there, and nothing anywhere else."""
         found = [p for p in sb.dir.rglob("*")
                  if p == sb.log or (p.is_file() and sb.log not in p.parents)]
-        self.assertEqual(sorted(found), sorted([sb.exe, sb.log, *(sb.exe.parent / o for o in others)]))
+        expected = [sb.exe, sb.log, *(sb.exe.parent / name for name in others)]
+        self.assertEqual(sorted(found), sorted(expected))
 
     def run_probe(self, *args):
-        """A probe of its own running the command `args`, its output piped; ended after the test."""
+        """A probe of its own running the command `args`, its output piped, ended with the test."""
         proc = subprocess.Popen(SIDE.command([PROBE, *args]), stdin=subprocess.DEVNULL,
                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         self.addCleanup(proc.stdout.close)

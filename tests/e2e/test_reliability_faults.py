@@ -20,7 +20,7 @@ class Faults(h.GermTestCase):
     def test_log_locked_by_another_program(self):
         sb = self.sandbox()
         sb.log.write_bytes(OLD)
-        holder = self.hold_log(sb, "none", 120)  # opened for reading and writing, shared with nobody
+        holder = self.hold_log(sb, "none", 120)  # open to read and write, shared with nobody
         self.assertFalse(r.opens_for_writing(sb.log), "the lock keeps others out")
 
         self.run_show(sb)

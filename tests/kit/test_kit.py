@@ -65,8 +65,9 @@ class Kit(unittest.TestCase):
             self.assertEqual(lines.pop(0), "settings: as asked")
         # Every test the kit holds passed: the Windows-side tests as the program lists them, the
         # suites' as their files define them.
-        listed = subprocess.run(["wine", tmp / "kit" / "germ_win32_tests.exe", "--gtest_list_tests"],
-                                stdin=subprocess.DEVNULL, capture_output=True, text=True).stdout
+        listed = subprocess.run(["wine", tmp / "kit" / "germ_win32_tests.exe",
+                                 "--gtest_list_tests"], stdin=subprocess.DEVNULL,
+                                capture_output=True, text=True).stdout
         counts = [len(re.findall(r"^  (?!DISABLED_)\S", listed, re.M)), *(len(re.findall(
             r"^\s+def test_", (tmp / "kit" / "e2e" / f"{name}.py").read_text("utf-8"), re.M))
             for name in SUITES)]
