@@ -104,7 +104,7 @@ def read_and_answer(prog, film, text, ident, stage, settle=0.3):
 
 def run_phase(prog, film, status, maximum, stage):
     """Films the dialog while its bar fills; the stage picture is taken near the middle."""
-    dialog = prog.wait_dialog(lambda w: h.label_of(w)["text"] == status, f"the phase {status!r}")
+    dialog = prog.wait_dialog(status)
     taken = False
     while True:
         windows = prog.visible()

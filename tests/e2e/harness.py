@@ -21,7 +21,6 @@ import datetime
 import json
 import os
 import queue
-import re
 import shutil
 import struct
 import subprocess
@@ -39,7 +38,10 @@ if not BUILD.is_absolute():
 EXE = BUILD / "Germcatcher.exe"
 PROBE = Path(os.environ.get("GERM_PROBE", BUILD / "probe.exe"))
 
-# ---- the program's texts --------------------------------------------------------------------
+# ---- the program's texts: the oracle --------------------------------------------------------
+# Written out here by hand, never taken from the sources: the unit tests compare the program's
+# texts with themselves, so this copy is the only check of what the texts say. Change it only
+# when what the user is meant to read changes.
 
 CAPTION = "Germcatcher"
 QUESTION = "ウィルスを発見しました！\n実行する場合は「はい」を、友達１０人に転送する場合は「いいえ」を押してください。"
@@ -71,7 +73,6 @@ LOG_TEXTS = {
 
 IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
 SW_MAXIMIZE, SW_SHOWMINNOACTIVE = 3, 7
-WS_POPUP = 0x80000000
 WS_CAPTION = 0x00C00000
 WS_BORDER = 0x00800000
 WS_DLGFRAME = 0x00400000
@@ -83,6 +84,12 @@ WS_EX_TOPMOST = 0x00000008
 SS_TYPEMASK, SS_ICON = 0x1F, 0x03
 MENU_CLASS = "#32768"  # a popup menu's window, the system menu's among them
 BOX_TEXT_ID = 0xFFFF
+
+# What each answer to the question leads to: the first phase's status line, the finale's boxes
+# and the log's entry.
+STATUS = {IDYES: ERASING, IDNO: SEARCHING}
+FINALE = {IDYES: YES_FINALE, IDNO: NO_FINALE}
+KIND = {IDYES: "yes", IDNO: "no"}
 
 # ---- probe and input ------------------------------------------------------------------------
 
@@ -544,8 +551,8 @@ def assert_stamps_between(entries, before, after):
 class Sandbox:
     """A private folder holding a copy of the program, so each run has its own log."""
 
-    def __init__(self, name="Germcatcher.exe", subdir=""):
-        self.dir = Path(tempfile.mkdtemp(prefix="germ-e2e-"))
+    def __init__(self, name="Germcatcher.exe", subdir="", folder=None):
+        self.dir = Path(folder or tempfile.mkdtemp(prefix="germ-e2e-"))
         folder = self.dir / subdir
         folder.mkdir(parents=True, exist_ok=True)
         self.exe = folder / name
@@ -640,8 +647,10 @@ class Program(ProbeRun):
         return self.wait_window(lambda w: is_box(w) and (text is None or box_text(w) == text), what,
                                 timeout, before_finale=text is not None and text not in FINALE_TEXTS)
 
-    def wait_dialog(self, predicate=lambda w: True, what="the dialog", timeout=30):
-        return self.wait_window(lambda w: w["class"] == "TForm1" and predicate(w), what, timeout)
+    def wait_dialog(self, status, predicate=lambda w: True, timeout=30):
+        """The dialog once it shows the status line `status` (and satisfies predicate)."""
+        return self.wait_window(lambda w: w["class"] == "TForm1" and label_of(w)["text"] == status
+                                and predicate(w), f"the dialog showing {status!r}", timeout)
 
     def answer(self, box, ident, real_click=False):
         """Presses a button of a box once, then waits for the box to go. A real click waits first
@@ -782,6 +791,17 @@ class GermTestCase(unittest.TestCase):
         self.addCleanup(prog.kill)
         return prog
 
+    def start(self, answer=None, sb=None, showcmd=None, watch=False, real_click=False, **kwargs):
+        """A run of the program in `sb` or a sandbox of its own, kept as prog.sandbox; with
+        `watch`, a watcher on it (prog.watch); with `answer`, the question answered once the
+        watcher has seen it (prog.question)."""
+        sb = sb or self.sandbox()
+        prog = self.launch(sb.exe, showcmd, **kwargs)
+        prog.sandbox, prog.watch = sb, self.watch(prog) if watch else None
+        if answer is not None:
+            prog.question = self.answer_question(prog, answer, real_click, prog.watch)
+        return prog
+
     def watch(self, prog, ms=10):
         w = Watch(prog.pid, ms)
         self.addCleanup(w.stop)
@@ -807,11 +827,37 @@ class GermTestCase(unittest.TestCase):
         start = prog.bar_position(what=what)
         wait_for(lambda: prog.bar_position(what=what) != start, 30, what)
 
-    def assert_log(self, sandbox, kinds, before, after):
-        entries = parse_log(sandbox.log_bytes())
+    def assert_log(self, prog, kinds, after=None, old=b""):
+        """The log of prog's sandbox is `old` followed by entries of `kinds`, each stamped for a
+        second from the program's start to `after` (now)."""
+        data = prog.sandbox.log_bytes()
+        self.assertEqual(data[: len(old)], old, "the old content is unchanged")
+        entries = parse_log(data[len(old):])
         self.assertEqual([k for k, _ in entries], kinds)
-        assert_stamps_between(entries, before, after)
+        assert_stamps_between(entries, prog.started, after or datetime.datetime.now())
         return entries
+
+    def assert_only_exe_and_log(self, sb, *others):
+        """The sandbox holds the program and its log beside it (a folder bearing the log's name
+        counts as the log), and `others` there, and nothing anywhere else."""
+        found = [p for p in sb.dir.rglob("*")
+                 if p == sb.log or (p.is_file() and sb.log not in p.parents)]
+        expected = [sb.exe, sb.log, *(sb.exe.parent / name for name in others)]
+        self.assertEqual(sorted(found), sorted(expected))
+
+    def run_probe(self, *args):
+        """A probe of its own running the command `args`, its output piped, ended with the test."""
+        proc = subprocess.Popen(SIDE.command([PROBE, *args]), stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.addCleanup(proc.stdout.close)
+        self.addCleanup(lambda: proc.poll() is None and (proc.kill(), proc.wait()))
+        return proc
+
+    def hold_log(self, sb, share, seconds):
+        """Another program holding the log open (sharing "rw" or "none") for `seconds`."""
+        holder = self.run_probe("lockfile", winpath(sb.log), share, seconds)
+        self.assertIn(b'"locked":true', holder.stdout.readline())
+        return holder
 
 
 # CTest's SKIP_RETURN_CODE for these suites: a run with a skipped test shows as skipped, not

@@ -8,8 +8,6 @@ import subprocess
 
 import harness as h
 
-STATUS = {h.IDYES: h.ERASING, h.IDNO: h.SEARCHING}
-
 
 def show_then_end(tc, prog, answer):
     """Answers the question, checks that the show runs (its dialog with the path's status line
@@ -17,7 +15,7 @@ def show_then_end(tc, prog, answer):
     Returns the exit code. Budget: a moving bar, a gesture and a close, about 1 s of either
     path's show (6.4 s or 8.2 s); the box that follows pauses it."""
     tc.answer_question(prog, answer, real_click=False)
-    dlg = prog.wait_dialog(lambda w: h.label_of(w)["text"] == STATUS[answer])
+    dlg = prog.wait_dialog(h.STATUS[answer])
     tc.assert_bar_advances(prog, "the show")
     h.gesture(dlg)
     h.click_close_box(dlg)

@@ -25,7 +25,6 @@ LOADED = re.compile(rb'([0-9a-f]+):[0-9a-f]+:trace:loaddll:\w+ Loaded L"(.*)" at
 LOAD_CALLS = {b"LoadLibraryA", b"LoadLibraryW", b"LoadLibraryExA", b"LoadLibraryExW",
               b"LoadPackagedLibrary", b"LdrLoadDll"}
 LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x800
-FINALE = {h.IDYES: h.YES_FINALE, h.IDNO: h.NO_FINALE}
 INTERNET = re.compile(rb"\b[AP]F_(INET6?|PACKET)\b")
 NET_CALLS = "socket,connect,bind,sendto,sendmsg"
 REG_VALUE = re.compile(r'("(?:[^"\\]|\\.)*"|@)=(.*)')
@@ -147,7 +146,7 @@ class Harmless(h.GermTestCase):
     def run_to_end(self, prog, answer):
         """Answers the question and every box of the finale; returns the exit code."""
         self.answer_question(prog, answer, real_click=False)
-        for text in FINALE[answer]:
+        for text in h.FINALE[answer]:
             self.press(prog, text)
         return prog.wait_exit()
 
@@ -214,13 +213,12 @@ class Harmless(h.GermTestCase):
             traces.append(work / f"strace-{len(traces)}.txt")
             tracer = ["strace", "-f", "--seccomp-bpf", "-s", "256", "-e",
                       "trace=execve," + NET_CALLS, "-o", str(traces[-1])]
-            prog = self.launch(sb.exe, wrapper=tracer)
+            prog = self.start(sb=sb, wrapper=tracer)
             self.assertEqual(run(prog, answer), 0)
         s2 = settled_snapshot()
         server.wait(60)
 
-        self.assertEqual(sorted(p.name for p in sb.exe.parent.iterdir()),
-                         ["Germcatcher.exe", "Germcatcher.txt"])
+        self.assert_only_exe_and_log(sb)
         self.assertEqual([k for k, _ in h.parse_log(sb.log_bytes())],
                          ["start", "yes", "start", "no", "start", "no"])
         self.assertEqual(sorted(changes(s1, s2) - changes(s0, s1)), [],
@@ -233,23 +231,18 @@ class Harmless(h.GermTestCase):
                              f"internet sockets in {trace.name}")
 
     def test_full_volume_show_runs_to_its_end_and_log_keeps_its_bytes(self):
-        mount = self.full_volume()
-        exe = mount / "Germcatcher.exe"
-        shutil.copyfile(h.EXE, exe)
-        log = exe.with_suffix(".txt")
+        sb = h.Sandbox(folder=self.full_volume())  # gone with the volume
         # A whole number of 4 KiB pages: the file cannot grow without one more page.
         old = ("以前の記録です。\r\n".encode("cp932") * 1024)[:8192]
-        log.write_bytes(old)
-        self.fill(mount)
+        sb.log.write_bytes(old)
+        self.fill(sb.dir)
         with self.assertRaises(OSError, msg="the log cannot grow"):
-            with open(log, "ab", buffering=0) as f:
+            with open(sb.log, "ab", buffering=0) as f:
                 f.write(b"x")
 
-        prog = self.launch(exe)
-        self.assertEqual(self.run_to_end(prog, h.IDYES), 0)
-        self.assertEqual(log.read_bytes(), old)
-        self.assertEqual(sorted(p.name for p in mount.iterdir()),
-                         ["Germcatcher.exe", "Germcatcher.txt", "filler"])
+        self.assertEqual(self.run_to_end(self.start(sb=sb), h.IDYES), 0)
+        self.assertEqual(sb.log.read_bytes(), old)
+        self.assert_only_exe_and_log(sb, "filler")
 
     def test_dll_search_is_restricted_before_any_load(self):
         # Every DLL the program itself loads, the common controls included, may be searched for
@@ -258,7 +251,7 @@ class Harmless(h.GermTestCase):
         trace = sb.dir / "relay.txt"
         env = dict(os.environ, WINEDEBUG="+pid,+relay,+loaddll")
         with open(trace, "wb") as f:
-            prog = self.launch(sb.exe, env=env, stderr=f)
+            prog = self.start(sb=sb, env=env, stderr=f)
         self.assertEqual(r.show_then_end(self, prog, h.IDNO), 0)
 
         events = dll_events(trace, prog.pid, sb.exe)

@@ -1,8 +1,6 @@
 """The activity log while another program holds it open. Several copies at once, faults, folder
 names and locales are the reliability suites' (test_reliability_*.py)."""
 
-import datetime
-import subprocess
 import sys
 from pathlib import Path
 
@@ -16,24 +14,11 @@ class Log(h.GermTestCase):
         sb = self.sandbox()
         old = "以前の記録\r\n".encode("cp932") + b"no newline at the end \x00\xff\x81"
         sb.log.write_bytes(old)
-        # Another program holds the log open, sharing reading and writing.
-        holder = subprocess.Popen(
-            h.SIDE.command([h.PROBE, "lockfile", h.winpath(sb.log), "rw", "60"]),
-            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-        )
-        self.addCleanup(holder.stdout.close)
-        self.addCleanup(lambda: holder.poll() is None and (holder.kill(), holder.wait()))
-        self.assertIn(b'"locked":true', holder.stdout.readline())
+        self.hold_log(sb, "rw", 60)  # another program, sharing reading and writing
 
-        before = datetime.datetime.now()
-        prog = self.launch(sb.exe)
-        self.answer_question(prog, h.IDNO, real_click=False)
-        prog.wait_dialog(lambda w: h.label_of(w)["text"] == h.SEARCHING)
-        data = sb.log_bytes()
-        self.assertEqual(data[: len(old)], old, "the old content is unchanged")
-        entries = h.parse_log(data[len(old):])
-        self.assertEqual([k for k, _ in entries], ["start", "no"])
-        h.assert_stamps_between(entries, before, datetime.datetime.now())
+        prog = self.start(h.IDNO, sb=sb)
+        prog.wait_dialog(h.SEARCHING)
+        self.assert_log(prog, ["start", "no"], old=old)
 
 
 if __name__ == "__main__":

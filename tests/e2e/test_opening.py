@@ -97,54 +97,43 @@ class Opening(h.GermTestCase):
         # Empty at first; a little slack for a watcher that was itself held up.
         self.assertLess(readings[0]["pos"], 5, "the bar starts empty")
 
-    def run_to_dialog(self, answer, showcmd=None, real_click=False):
-        sb = self.sandbox()
-        before = datetime.datetime.now()
-        prog = self.launch(sb.exe, showcmd)
-        watch = self.watch(prog)
-        question = self.answer_question(prog, answer, real_click, watch)
-        return sb, prog, watch, question, before
-
     def test_question_comes_alone_then_yes_opens_the_erase_phase(self):
-        sb = self.sandbox()
-        before = datetime.datetime.now()
-        prog = self.launch(sb.exe)
-        watch = self.watch(prog)
+        prog = self.start(watch=True)
         box = prog.wait_box(h.QUESTION, timeout=60)
         self.assertEqual([w["hwnd"] for w in prog.visible()], [box["hwnd"]], "the box stands alone")
         self.assertEqual(box["text"], h.CAPTION)
         self.assertEqual(h.box_buttons(box), [h.IDYES, h.IDNO])
         self.assertTrue(h.box_has_icon(box), "exclamation icon")
-        self.assertEqual([k for k, _ in h.parse_log(sb.log_bytes())], ["start"])
+        self.assert_log(prog, ["start"])
 
-        watch.wait_seen(box, "the question")
+        prog.watch.wait_seen(box, "the question")
         prog.answer(box, h.IDYES, real_click=True)
-        dlg = prog.wait_dialog(lambda w: h.label_of(w)["text"] == h.ERASING)
+        dlg = prog.wait_dialog(h.ERASING)
         after = datetime.datetime.now()
         self.assert_dialog_layout(dlg)
         self.assert_own_icon_in_title_bar(dlg)
-        self.assert_log(sb, ["start", "yes"], before, after)
+        self.assert_log(prog, ["start", "yes"], after)
         self.assert_bar_advances(prog, "erase phase")
-        self.assert_first_phase_timeline(watch, box, h.ERASING, 50)
+        self.assert_first_phase_timeline(prog.watch, box, h.ERASING, 50)
 
     def test_no_opens_the_address_book_phase(self):
-        sb, prog, watch, question, before = self.run_to_dialog(h.IDNO)
-        dlg = prog.wait_dialog(lambda w: h.label_of(w)["text"] == h.SEARCHING)
-        self.assert_log(sb, ["start", "no"], before, datetime.datetime.now())
+        prog = self.start(h.IDNO, watch=True)
+        dlg = prog.wait_dialog(h.SEARCHING)
+        self.assert_log(prog, ["start", "no"])
         self.assert_dialog_layout(dlg)
-        self.assert_first_phase_timeline(watch, question, h.SEARCHING, 16)
+        self.assert_first_phase_timeline(prog.watch, prog.question, h.SEARCHING, 16)
 
     def test_started_maximised_appears_at_normal_size(self):
-        sb, prog, watch, question, before = self.run_to_dialog(h.IDYES, h.SW_MAXIMIZE)
-        prog.wait_dialog(lambda w: h.label_of(w)["text"] == h.ERASING)
+        prog = self.start(h.IDYES, showcmd=h.SW_MAXIMIZE, watch=True)
+        prog.wait_dialog(h.ERASING)
         self.assert_bar_advances(prog, "after a maximised start")
         self.assert_dialog_layout(prog.dialog())
-        self.assert_first_phase_timeline(watch, question, h.ERASING, 50)
+        self.assert_first_phase_timeline(prog.watch, prog.question, h.ERASING, 50)
 
     def test_started_minimised_waits_for_restore(self):
-        sb, prog, watch, question, before = self.run_to_dialog(h.IDNO, h.SW_SHOWMINNOACTIVE)
-        h.wait_for(lambda: len(h.parse_log(sb.log_bytes())) == 2, 30, "the choice entry")
-        self.assert_log(sb, ["start", "no"], before, datetime.datetime.now())
+        prog = self.start(h.IDNO, showcmd=h.SW_SHOWMINNOACTIVE, watch=True)
+        h.wait_for(lambda: len(h.parse_log(prog.sandbox.log_bytes())) == 2, 30, "the choice entry")
+        self.assert_log(prog, ["start", "no"])
         # Give a wrongly started show time to move the bar: two seconds are 16 ticks.
         time.sleep(2)
         dlg = prog.dialog()
@@ -154,7 +143,7 @@ class Opening(h.GermTestCase):
         self.assertEqual(h.label_of(dlg)["text"], "", "FormShow has not run")
 
         h.probe("restore", dlg["hwnd"])
-        dlg = prog.wait_dialog(lambda w: h.label_of(w)["text"] == h.SEARCHING and not w["iconic"])
+        dlg = prog.wait_dialog(h.SEARCHING, lambda w: not w["iconic"])
         self.assert_bar_advances(prog, "after the restore")
         self.assert_dialog_layout(prog.dialog())
 

@@ -1,7 +1,5 @@
 """The harness's own tools: the probe against a Japanese message box, and the log parser."""
 
-import datetime
-import subprocess
 import sys
 import unittest
 from pathlib import Path
@@ -17,14 +15,7 @@ class ProbeReadsAndAnswersBoxes(h.GermTestCase):
             raise RuntimeError(f"{h.PROBE} is missing: build the Windows preset first")
 
     def open_box(self, text, flags):
-        proc = subprocess.Popen(
-            h.SIDE.command([h.PROBE, "msgbox", text.replace("\n", "\\n"), flags]),
-            stdin=subprocess.DEVNULL,
-            stdout=subprocess.PIPE,
-            stderr=subprocess.DEVNULL,
-        )
-        self.addCleanup(proc.stdout.close)
-        self.addCleanup(lambda: proc.poll() is None and proc.kill())
+        proc = self.run_probe("msgbox", text.replace("\n", "\\n"), flags)
 
         def find():
             for w in h.probe("list", "--name", "probe.exe"):

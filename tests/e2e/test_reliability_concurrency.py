@@ -10,11 +10,9 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import harness as h  # noqa: E402
-import reliability as r  # noqa: E402
 
 COPIES = 8
 ROUNDS = 3
-FINALE = {h.IDYES: h.YES_FINALE, h.IDNO: h.NO_FINALE}
 
 
 class Concurrency(h.GermTestCase):
@@ -73,7 +71,7 @@ class Concurrency(h.GermTestCase):
 
             for p in progs:
                 self.assertEqual(p.wait_exit(30), 0, f"exit code of copy {p.pid}")
-                self.assertEqual(shown[p.pid], [h.QUESTION] + FINALE[answers[p.pid]],
+                self.assertEqual(shown[p.pid], [h.QUESTION] + h.FINALE[answers[p.pid]],
                                  f"copy {p.pid} showed its whole path")
 
             data = sb.log_bytes()
@@ -88,8 +86,7 @@ class Concurrency(h.GermTestCase):
                 head = kinds[:n]
                 self.assertLessEqual(len(head) - head.count("start"), head.count("start"))
             h.assert_stamps_between(entries, before, after)
-        self.assertEqual(sorted(p.name for p in sb.exe.parent.iterdir()),
-                         ["Germcatcher.exe", "Germcatcher.txt"])
+        self.assert_only_exe_and_log(sb)
 
 
 if __name__ == "__main__":

@@ -2,7 +2,6 @@
 file, a folder the program cannot write to. Each time the show runs as usual, the program exits
 with 0, and nothing that was there before changes."""
 
-import subprocess
 import sys
 from pathlib import Path
 
@@ -16,19 +15,12 @@ OLD = "前回までの記録\r\n".encode("cp932") + b"2001/2/3 4:05:06 no line e
 class Faults(h.GermTestCase):
     # Budget: each scenario's run is one show_then_end (about 1 s of its show).
     def run_show(self, sb, answer=h.IDNO):
-        prog = self.launch(sb.exe)
-        self.assertEqual(r.show_then_end(self, prog, answer), 0)
+        self.assertEqual(r.show_then_end(self, self.start(sb=sb), answer), 0)
 
     def test_log_locked_by_another_program(self):
         sb = self.sandbox()
         sb.log.write_bytes(OLD)
-        # Opened for reading and writing and shared with nobody.
-        holder = subprocess.Popen(
-            h.SIDE.command([h.PROBE, "lockfile", h.winpath(sb.log), "none", "120"]),
-            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        self.addCleanup(holder.stdout.close)
-        self.addCleanup(lambda: holder.poll() is None and (holder.kill(), holder.wait()))
-        self.assertIn(b'"locked":true', holder.stdout.readline())
+        holder = self.hold_log(sb, "none", 120)  # open to read and write, shared with nobody
         self.assertFalse(r.opens_for_writing(sb.log), "the lock keeps others out")
 
         self.run_show(sb)
@@ -43,8 +35,7 @@ class Faults(h.GermTestCase):
         self.assertTrue(sb.log.is_dir())
         self.assertEqual([p.name for p in sb.log.iterdir()], ["inside.txt"])
         self.assertEqual((sb.log / "inside.txt").read_bytes(), OLD)
-        self.assertEqual(sorted(p.name for p in sb.exe.parent.iterdir()),
-                         ["Germcatcher.exe", "Germcatcher.txt"])
+        self.assert_only_exe_and_log(sb)
 
     def test_read_only_log(self):
         sb = self.sandbox()

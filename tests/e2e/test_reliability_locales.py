@@ -19,16 +19,14 @@ class Locales(h.GermTestCase):
     def run_logged(self, answer=h.IDNO, during_question=None):
         """One run ended through the gesture; returns its two entries and the time window they
         were written in."""
-        sb = self.sandbox()
-        before = datetime.datetime.now()
-        prog = self.launch(sb.exe)
+        prog = self.start()
         if during_question:
             prog.wait_box(h.QUESTION, timeout=60)
             during_question()
         self.assertEqual(r.show_then_end(self, prog, answer), 0)
-        entries = h.parse_log(sb.log_bytes())
-        self.assertEqual([k for k, _ in entries], ["start", "yes" if answer == h.IDYES else "no"])
-        return entries, before, datetime.datetime.now()
+        entries = h.parse_log(prog.sandbox.log_bytes())
+        self.assertEqual([k for k, _ in entries], ["start", h.KIND[answer]])
+        return entries, prog.started, datetime.datetime.now()
 
     def restore(self, original):
         h.probe("setlocale", "SSHORTDATE", original["SSHORTDATE"])

@@ -48,18 +48,15 @@ class DirectProgram(h.Program):
 class Paths(h.GermTestCase):
     # Budget: each scenario's run is one show_then_end (about 1 s of its show).
     def run_in(self, sb, answer=h.IDNO, direct=False):
-        before = datetime.datetime.now()
         if direct:
             prog = DirectProgram(sb.exe)
+            prog.sandbox = sb
             self.addCleanup(prog.kill)
         else:
-            prog = self.launch(sb.exe)
+            prog = self.start(sb=sb)
         self.assertEqual(r.show_then_end(self, prog, answer), 0)
-        self.assert_log(sb, ["start", "yes" if answer == h.IDYES else "no"], before,
-                        datetime.datetime.now())
-        # Beside the executable and nowhere else.
-        files = sorted(str(p.relative_to(sb.dir)) for p in sb.dir.rglob("*") if p.is_file())
-        self.assertEqual(files, sorted(str(p.relative_to(sb.dir)) for p in (sb.exe, sb.log)))
+        self.assert_log(prog, ["start", h.KIND[answer]])
+        self.assert_only_exe_and_log(sb)  # beside the executable and nowhere else
 
     def test_folders_with_0x5c_trail_bytes(self):
         sb = self.sandbox(name="能力.exe", subdir="表示/ソフト/能")

@@ -1,6 +1,5 @@
 """Both paths of the show from the answer to the exit, driven by real clicks."""
 
-import datetime
 import sys
 from pathlib import Path
 
@@ -65,11 +64,7 @@ class Show(h.GermTestCase):
         return events, first_up, second_up
 
     def test_yes_path_ends_on_the_blue_cover(self):
-        sb = self.sandbox()
-        before = datetime.datetime.now()
-        prog = self.launch(sb.exe)
-        watch = self.watch(prog)
-        self.answer_question(prog, h.IDYES, real_click=True, watch=watch)
+        prog = self.start(h.IDYES, watch=True, real_click=True)
 
         for i, text in enumerate(h.YES_FINALE):
             box = prog.wait_box(text, timeout=60)
@@ -94,10 +89,10 @@ class Show(h.GermTestCase):
             prog.answer(box, h.IDOK, real_click=True)
 
         self.assertEqual(prog.wait_exit(), 0)
-        self.assert_log(sb, ["start", "yes"], before, datetime.datetime.now())
-        watch.wait_end()
-        self.assert_phase(watch.bar_samples(), h.ERASING, 50)
-        events, first_up, second_up = self.assert_pace(watch, h.YES_FINALE, "Yes")
+        self.assert_log(prog, ["start", "yes"])
+        prog.watch.wait_end()
+        self.assert_phase(prog.watch.bar_samples(), h.ERASING, 50)
+        events, first_up, second_up = self.assert_pace(prog.watch, h.YES_FINALE, "Yes")
         # While the first box is up the cover lies below it; in the wait that follows the
         # watcher, reading styles without a message, sees it on top of all again.
         topmost = [e["n"] for e in events if e["ev"] == "win" and e["win"]["class"] == "TForm1"
@@ -123,9 +118,7 @@ class Show(h.GermTestCase):
             # Budget: none spent. The first finale box waits for its answer while the screen
             # shrinks and grows back (a smaller resolution, a larger monitor docked).
             with h.virtual_desktop(*SCREEN[2:]):
-                sb = self.sandbox()
-                prog = self.launch(sb.exe)
-                self.answer_question(prog, h.IDYES, real_click=False)
+                prog = self.start(h.IDYES)
                 try:
                     for i, text in enumerate(h.YES_FINALE):
                         box = prog.wait_box(text, timeout=60)
@@ -142,11 +135,7 @@ class Show(h.GermTestCase):
                     h.probe("display", *SCREEN[2:])
 
     def test_no_path_sends_mail_and_ends_with_boxes_alone(self):
-        sb = self.sandbox()
-        before = datetime.datetime.now()
-        prog = self.launch(sb.exe)
-        watch = self.watch(prog)
-        self.answer_question(prog, h.IDNO, real_click=True, watch=watch)
+        prog = self.start(h.IDNO, watch=True, real_click=True)
 
         for text in h.NO_FINALE:
             box = prog.wait_box(text, timeout=60)
@@ -156,15 +145,15 @@ class Show(h.GermTestCase):
             prog.answer(box, h.IDOK, real_click=True)
 
         self.assertEqual(prog.wait_exit(), 0)
-        self.assert_log(sb, ["start", "no"], before, datetime.datetime.now())
-        watch.wait_end()
-        samples = watch.bar_samples()
+        self.assert_log(prog, ["start", "no"])
+        prog.watch.wait_end()
+        samples = prog.watch.bar_samples()
         searching = self.assert_phase(samples, h.SEARCHING, 16)
         self.assertEqual(searching[-1], 16, "the full bar stays while the program waits")
         self.assert_phase(samples, h.SENDING, 40)
         texts = [text for _, _, _, text in samples if text]
         self.assertEqual(texts.index(h.SENDING), texts.count(h.SEARCHING), "one change of text")
-        self.assert_pace(watch, h.NO_FINALE, "No")
+        self.assert_pace(prog.watch, h.NO_FINALE, "No")
 
 
 if __name__ == "__main__":

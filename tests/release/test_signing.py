@@ -61,9 +61,8 @@ class Signing(h.GermTestCase):
         rc, out = run(sys.executable, ROOT / "tests" / "binary" / "check_pe.py", sb.exe)
         self.assertEqual(rc, 0, out)
 
-        prog = self.launch(sb.exe)
-        self.answer_question(prog, h.IDYES, real_click=False)
-        prog.wait_dialog(lambda w: h.label_of(w)["text"] == h.ERASING)
+        prog = self.start(h.IDYES, sb=sb)
+        prog.wait_dialog(h.ERASING)
         self.assert_bar_advances(prog, "signed program")
 
 

@@ -11,10 +11,7 @@ namespace {
 class FormsEvents : public FormsTest {};
 
 TEST_F(FormsEvents, MouseUpOverTheBarCarriesTheButtonAndTheModifierKeys) {
-    TTestForm* form;
-    app->CreateForm(form);
-    auto* bar = new TProgressBar(form);
-    bar->SetBounds(8, 64, 281, 17);
+    auto [form, bar, button, label] = NewDialog();
     form->Show();
     struct Up {
         TMouseButton button;
@@ -49,11 +46,7 @@ TEST_F(FormsEvents, MouseUpOverTheBarCarriesTheButtonAndTheModifierKeys) {
 }
 
 TEST_F(FormsEvents, ButtonClickReachesOnClickAndDialogKeysDoNot) {
-    TTestForm* form;
-    app->CreateForm(form);
-    auto* button = new TButton(form);
-    button->SetBounds(104, 96, 89, 25);
-    button->SetCaption("キャンセル");
+    auto [form, bar, button, label] = NewDialog();
     form->Show();
     int clicks = 0;
     button->OnClick = [&](TObject* sender) {
@@ -72,8 +65,7 @@ TEST_F(FormsEvents, ButtonClickReachesOnClickAndDialogKeysDoNot) {
 }
 
 TEST_F(FormsEvents, FocusLandsOnTheFirstTabStopAndTheLoopGivesTheDialogKeys) {
-    TTestForm* form;
-    app->CreateForm(form);
+    TTestForm* form = NewForm();
     form->SetClientSize(296, 128);
     // Placed in another order than the tab order; the bar takes no focus.
     auto* second = new TButton(form);
@@ -121,8 +113,7 @@ TEST_F(FormsEvents, FocusLandsOnTheFirstTabStopAndTheLoopGivesTheDialogKeys) {
 }
 
 TEST_F(FormsEvents, TimerTicksArriveThroughTheLoopAndStopWhenDisabled) {
-    TTestForm* form;
-    app->CreateForm(form);
+    TTestForm* form = NewForm();
     auto* ticker = new TTimer(form);
     ticker->SetEnabled(false);
     ticker->SetInterval(20);
@@ -147,8 +138,7 @@ TEST_F(FormsEvents, TimerTicksArriveThroughTheLoopAndStopWhenDisabled) {
 }
 
 TEST_F(FormsEvents, NoTickIsDispatchedAfterTheMainFormClosed) {
-    TTestForm* form;
-    app->CreateForm(form);
+    TTestForm* form = NewForm();
     bool closed = false;
     int ticksAfterClose = 0;
     for (int i = 0; i < 4; ++i) {
@@ -170,8 +160,7 @@ TEST_F(FormsEvents, NoTickIsDispatchedAfterTheMainFormClosed) {
 }
 
 TEST_F(FormsEvents, CloseRequestsAskTheCloseQueryAndARefusalKeepsTheWindow) {
-    TTestForm* form;
-    app->CreateForm(form);
+    TTestForm* form = NewForm();
     int queries = 0;
     form->OnCloseQuery = [&](TObject*, bool& canClose) { canClose = ++queries >= 3; };
     // Each step runs from the loop: a close request, then a look at its outcome.
@@ -206,8 +195,7 @@ TEST_F(FormsEvents, CloseRequestsAskTheCloseQueryAndARefusalKeepsTheWindow) {
 // A close request to every window of the program, as a task manager sends it: the refusing main
 // form stays, and so do the timers.
 TEST_F(FormsEvents, CloseRequestsToEveryWindowLeaveTheTimersRunning) {
-    TTestForm* form;
-    app->CreateForm(form);
+    TTestForm* form = NewForm();
     form->OnCloseQuery = [](TObject*, bool& canClose) { canClose = false; };
     int ticks = 0;
     auto* timer = new TTimer(form);
@@ -231,8 +219,7 @@ TEST_F(FormsEvents, CloseRequestsToEveryWindowLeaveTheTimersRunning) {
 }
 
 TEST_F(FormsEvents, SessionEndQueryReturnsTheCloseQueryAnswerAndTheEndTerminates) {
-    TTestForm* form;
-    app->CreateForm(form);
+    TTestForm* form = NewForm();
     form->Show();
     bool allow = false;
     int queries = 0;

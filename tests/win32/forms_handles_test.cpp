@@ -15,14 +15,6 @@ namespace {
 
 class FormsHandles : public FormsTest {};
 
-TFont GothicFont(int height) {
-    TFont font;
-    font.name = "ＭＳ Ｐゴシック";
-    font.height = height;
-    font.charset = 128;
-    return font;
-}
-
 RECT ClientRectOf(HWND child) {
     RECT r{};
     GetWindowRect(child, &r);
@@ -58,22 +50,10 @@ int CountWindows(DWORD thread, const wchar_t* className) {
 }
 
 TEST_F(FormsHandles, EveryValueStoredBeforeTheFirstNeedIsAppliedWhenTheWindowsAreMade) {
-    TTestForm* form;
-    app->CreateForm(form);
-    form->SetCaption("Germcatcher");
-    form->SetFormStyle(TFormStyle::fsStayOnTop);
-    form->SetClientSize(296, 128);
-    form->SetFont(GothicFont(16));
+    auto [form, bar, button, label] = NewDialog();
     form->SetColor(0x0000FF00); // pure green
-    auto* bar = new TProgressBar(form);
-    bar->SetBounds(8, 64, 281, 17);
     bar->SetMax(50);
     bar->SetPosition(7);
-    auto* button = new TButton(form);
-    button->SetBounds(104, 96, 89, 25);
-    button->SetCaption("キャンセル");
-    auto* label = new TLabel(form);
-    label->SetBounds(8, 16, 0, 16);
     label->SetCaption("アドレス帳を検索しています．．．");
     auto* hidden = new TLabel(form);
     hidden->SetBounds(8, 40, 50, 16);
@@ -100,17 +80,12 @@ TEST_F(FormsHandles, EveryValueStoredBeforeTheFirstNeedIsAppliedWhenTheWindowsAr
     EXPECT_TRUE(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
     RECT client{};
     GetClientRect(window, &client);
-    EXPECT_EQ(client.right, 296);
-    EXPECT_EQ(client.bottom, 128);
+    EXPECT_EQ(Corners(client), (std::array<LONG, 4>{0, 0, 296, 128}));
 
     // The controls in the order they were placed, at their bounds, with their texts and values.
     EXPECT_EQ(ChildrenInZOrder(window),
               (std::vector<HWND>{Hwnd(bar), buttonWindow, Hwnd(label), Hwnd(hidden)}));
-    const RECT barRect = ClientRectOf(Hwnd(bar));
-    EXPECT_EQ(barRect.left, 8);
-    EXPECT_EQ(barRect.top, 64);
-    EXPECT_EQ(barRect.right - barRect.left, 281);
-    EXPECT_EQ(barRect.bottom - barRect.top, 17);
+    EXPECT_EQ(Corners(ClientRectOf(Hwnd(bar))), (std::array<LONG, 4>{8, 64, 8 + 281, 64 + 17}));
     const RECT labelRect = ClientRectOf(Hwnd(label));
     EXPECT_EQ(labelRect.right - labelRect.left, label->Width());
     EXPECT_EQ(TextOf(Hwnd(label)), L"アドレス帳を検索しています．．．");
@@ -122,8 +97,7 @@ TEST_F(FormsHandles, EveryValueStoredBeforeTheFirstNeedIsAppliedWhenTheWindowsAr
     HFONT font = reinterpret_cast<HFONT>(SendMessageW(Hwnd(label), WM_GETFONT, 0, 0));
     ASSERT_NE(font, nullptr);
     EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(buttonWindow, WM_GETFONT, 0, 0)), font);
-    LOGFONTW logFont{};
-    ASSERT_TRUE(GetObjectW(font, sizeof logFont, &logFont));
+    const LOGFONTW logFont = FontOf(Hwnd(label));
     EXPECT_STREQ(logFont.lfFaceName, L"ＭＳ Ｐゴシック");
     EXPECT_EQ(logFont.lfHeight, -16);
 
@@ -156,10 +130,7 @@ TEST_F(FormsHandles, ShowingMinimisedOrFocusingMakesTheWindowAndHidingDoesNot) {
 }
 
 TEST_F(FormsHandles, ControlsPlacedOnAFormOnScreenAppearAtOnceAndFollowItsFont) {
-    TTestForm* form;
-    app->CreateForm(form);
-    form->SetClientSize(296, 128);
-    form->SetFont(GothicFont(16));
+    TTestForm* form = NewDialog().form;
     form->Show();
     auto* label = new TLabel(form);
     EXPECT_TRUE(label->HandleAllocated());
@@ -167,15 +138,11 @@ TEST_F(FormsHandles, ControlsPlacedOnAFormOnScreenAppearAtOnceAndFollowItsFont) 
     label->SetCaption("x");
     EXPECT_TRUE(IsWindowVisible(Hwnd(label)));
     EXPECT_EQ(GetParent(Hwnd(label)), Hwnd(form));
-    const int narrow = label->Width();
 
     // A new font reaches the controls on screen and the measurements.
-    form->SetFont(GothicFont(32));
-    HFONT font = reinterpret_cast<HFONT>(SendMessageW(Hwnd(label), WM_GETFONT, 0, 0));
-    LOGFONTW logFont{};
-    ASSERT_TRUE(GetObjectW(font, sizeof logFont, &logFont));
-    EXPECT_EQ(logFont.lfHeight, -32);
-    EXPECT_GT(form->MeasureTextWidth("x"), narrow);
+    form->SetFont({"ＭＳ Ｐゴシック", 32, 128, clWindowText});
+    EXPECT_EQ(FontOf(Hwnd(label)).lfHeight, -32);
+    EXPECT_EQ(form->MeasureTextWidth("x"), DrawnTextWidth(Hwnd(label), L"x"));
 }
 
 // The point of making windows late: while the opening question is up, the program has made no
@@ -200,6 +167,10 @@ TEST_F(FormsHandles, MainWindowIsNotMadeUntilTheAnswerHasBeenGiven) {
     EXPECT_EQ(TextOf(Hwnd(Form1->Label1)), Widen(show::texts::kAddressBookStatus));
     EXPECT_EQ(SendMessageW(Hwnd(Form1->ProgressBar1), PBM_GETRANGE, FALSE, 0), 16);
     EXPECT_EQ(TextOf(Hwnd(Form1->btnCancel)), Widen(show::texts::kCancelCaption));
+    // The font the window really draws with, whatever the user's code page: Shift_JIS.
+    const LOGFONTW font = FontOf(Hwnd(Form1->Label1));
+    EXPECT_STREQ(font.lfFaceName, L"ＭＳ Ｐゴシック");
+    EXPECT_EQ(font.lfCharSet, SHIFTJIS_CHARSET);
     Form1->Timer1->SetEnabled(false);
 }
 

@@ -20,12 +20,7 @@ bool Topmost(HWND window) {
 }
 
 TEST_F(FormsModal, BoxDisablesTheProgramAndLiesAboveItsTopmostWindowsUntilItCloses) {
-    TTestForm* form;
-    app->CreateForm(form);
-    form->SetFormStyle(TFormStyle::fsStayOnTop);
-    form->SetClientSize(296, 128);
-    auto* button = new TButton(form);
-    button->SetBounds(104, 96, 89, 25);
+    auto [form, bar, button, label] = NewDialog();
     auto* other = new TTestForm(app.get());
     other->SetClientSize(100, 50);
     other->Show();
@@ -95,10 +90,7 @@ int WINAPI RecordingMessageBox(HWND owner, LPCWSTR, LPCWSTR, UINT flags) {
 }
 
 TEST_F(FormsModal, TheBoxGetsAnEnabledVisibleOwnerAndEveryOtherWindowIsDisabled) {
-    TTestForm* form;
-    app->CreateForm(form);
-    form->SetFormStyle(TFormStyle::fsStayOnTop);
-    form->SetClientSize(200, 100);
+    TTestForm* form = NewDialog().form;
     auto* other = new TTestForm(app.get());
     other->SetClientSize(100, 50);
     other->Show();
@@ -199,8 +191,7 @@ int WINAPI QueueReadingMessageBox(HWND, LPCWSTR, LPCWSTR, UINT) {
 }
 
 TEST_F(FormsModal, KeysAndClicksTypedAheadNeverReachAPausedBox) {
-    TTestForm* form;
-    app->CreateForm(form);
+    TTestForm* form = NewForm();
     form->Show();
     HWND w = Hwnd(form);
     for (UINT message : {WM_KEYDOWN, WM_CHAR, WM_KEYUP, WM_SYSKEYDOWN, WM_LBUTTONDOWN, WM_LBUTTONUP,
@@ -214,8 +205,7 @@ TEST_F(FormsModal, KeysAndClicksTypedAheadNeverReachAPausedBox) {
 }
 
 TEST_F(FormsModal, BoxWithoutAnActiveWindowHasNoOwnerAndLeavesHiddenWindowsHidden) {
-    TTestForm* form;
-    app->CreateForm(form);
+    TTestForm* form = NewForm();
     form->SetFormStyle(TFormStyle::fsStayOnTop);
     ASSERT_FALSE(IsWindowVisible(Hwnd(form)));
     BoxPresser presser(IDOK);
@@ -229,8 +219,7 @@ TEST_F(FormsModal, BoxWithoutAnActiveWindowHasNoOwnerAndLeavesHiddenWindowsHidde
 }
 
 TEST_F(FormsModal, HandlerExceptionsAreReportedAndTheLoopGoesOn) {
-    TTestForm* form;
-    app->CreateForm(form);
+    TTestForm* form = NewForm();
     form->SetClientSize(200, 100);
     auto* button = new TButton(form);
     button->SetBounds(10, 10, 80, 25);

@@ -6,6 +6,7 @@
 #include <windows.h>
 #undef MessageBox
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -42,6 +43,37 @@ protected:
         app->SetTitle("Germcatcher");
     }
     void TearDown() override { app.reset(); }
+
+    // A form made as the application makes its forms (the first one made is the main form).
+    TTestForm* NewForm() {
+        TTestForm* form;
+        app->CreateForm(form);
+        return form;
+    }
+
+    // A form in the main window's shape, with the values it is designed with: a stay-on-top
+    // dialog in the Japanese font holding the bar, the Cancel button and the status label, made
+    // in that order. Only stored: no window exists yet.
+    struct Dialog {
+        TTestForm* form;
+        forms::TProgressBar* bar;
+        forms::TButton* button;
+        forms::TLabel* label;
+    };
+    Dialog NewDialog() {
+        TTestForm* form = NewForm();
+        form->SetCaption("Germcatcher");
+        form->SetFormStyle(forms::TFormStyle::fsStayOnTop);
+        form->SetClientSize(296, 128);
+        form->SetFont({"ＭＳ Ｐゴシック", 16, 128, forms::clWindowText});
+        Dialog d{form, new forms::TProgressBar(form), new forms::TButton(form),
+                 new forms::TLabel(form)};
+        d.bar->SetBounds(8, 64, 281, 17);
+        d.button->SetBounds(104, 96, 89, 25);
+        d.button->SetCaption("キャンセル");
+        d.label->SetBounds(8, 16, 0, 16);
+        return d;
+    }
 
     // Runs the application's loop (which shows the main form) with a watchdog on another
     // thread, so a broken test fails instead of hanging, even when no timer ticks any more.
@@ -90,6 +122,29 @@ inline bool PumpUntil(const std::function<bool()>& done, int limitMs = 5000) {
 // Dispatches whatever is queued now (posted messages reach their window procedures).
 inline void PumpPending() {
     PumpUntil([] { return false; }, 100);
+}
+
+inline std::array<LONG, 4> Corners(const RECT& r) {
+    return {r.left, r.top, r.right, r.bottom};
+}
+
+// The font a window draws with (its WM_GETFONT), as GDI holds it; all zero when it has none.
+inline LOGFONTW FontOf(HWND window) {
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof font, &font);
+    return font;
+}
+
+// The width of `text` in the font the control itself draws with, measured here with GDI.
+inline int DrawnTextWidth(HWND control, const std::wstring& text) {
+    HDC dc = GetDC(control);
+    HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return size.cx;
 }
 
 inline std::wstring TextOf(HWND window) {

@@ -33,18 +33,6 @@ SIZE ExpectedScreen() {
     return {info.rcMonitor.right - info.rcMonitor.left, info.rcMonitor.bottom - info.rcMonitor.top};
 }
 
-// The width of `text` in the font the control itself draws with, measured here with GDI.
-int DrawnTextWidth(HWND control, const std::wstring& text) {
-    HDC dc = GetDC(control);
-    HGDIOBJ old =
-        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
-    SIZE size{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(control, dc);
-    return size.cx;
-}
-
 class FormsWindow : public FormsTest {};
 
 RECT WindowRect(HWND window) {
@@ -53,16 +41,8 @@ RECT WindowRect(HWND window) {
     return r;
 }
 
-std::array<LONG, 4> Corners(const RECT& r) {
-    return {r.left, r.top, r.right, r.bottom};
-}
-
 TEST_F(FormsWindow, DialogFrameIsFixedWithoutMinMaxBoxesStaysOnTopAndHasTheRequestedClientSize) {
-    TTestForm* form;
-    app->CreateForm(form);
-    form->SetCaption("Germcatcher");
-    form->SetFormStyle(TFormStyle::fsStayOnTop);
-    form->SetClientSize(296, 128);
+    TTestForm* form = NewDialog().form;
     form->Show();
     HWND window = Hwnd(form);
 
@@ -77,8 +57,7 @@ TEST_F(FormsWindow, DialogFrameIsFixedWithoutMinMaxBoxesStaysOnTopAndHasTheReque
 
     RECT client{};
     GetClientRect(window, &client);
-    EXPECT_EQ(client.right, 296);
-    EXPECT_EQ(client.bottom, 128);
+    EXPECT_EQ(Corners(client), (std::array<LONG, 4>{0, 0, 296, 128}));
     EXPECT_EQ(form->ClientWidth(), 296);
     EXPECT_EQ(form->ClientHeight(), 128);
     const RECT outer = WindowRect(window);
@@ -92,20 +71,7 @@ TEST_F(FormsWindow, DialogFrameIsFixedWithoutMinMaxBoxesStaysOnTopAndHasTheReque
 }
 
 TEST_F(FormsWindow, ControlsShowTheirTextsAndValuesInTheNativeControls) {
-    TTestForm* form;
-    app->CreateForm(form);
-    TFont font;
-    font.name = "ＭＳ Ｐゴシック";
-    font.height = 16;
-    font.charset = 128;
-    form->SetFont(font);
-    auto* bar = new TProgressBar(form);
-    bar->SetBounds(8, 64, 281, 17);
-    auto* button = new TButton(form);
-    button->SetBounds(104, 96, 89, 25);
-    button->SetCaption("キャンセル");
-    auto* label = new TLabel(form);
-    label->SetBounds(8, 16, 0, 16);
+    auto [form, bar, button, label] = NewDialog();
     const std::string status = "ハードディスクの消去中です．．．";
     label->SetCaption(status);
     form->Show();
@@ -133,8 +99,7 @@ TEST_F(FormsWindow, ControlsShowTheirTextsAndValuesInTheNativeControls) {
     ASSERT_NE(shared, nullptr);
     EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(Hwnd(button), WM_GETFONT, 0, 0)), shared);
     EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(Hwnd(bar), WM_GETFONT, 0, 0)), shared);
-    LOGFONTW logFont{};
-    ASSERT_TRUE(GetObjectW(shared, sizeof logFont, &logFont));
+    const LOGFONTW logFont = FontOf(Hwnd(label));
     EXPECT_STREQ(logFont.lfFaceName, L"ＭＳ Ｐゴシック");
     EXPECT_EQ(logFont.lfHeight, -16);
     EXPECT_EQ(logFont.lfCharSet, SHIFTJIS_CHARSET);
@@ -195,16 +160,7 @@ SIZE OuterSize(HWND window, LONG width, LONG height, int dpi) {
 // covering the screen, and a change of the screen is passed on.
 // Wine sends neither WM_DPICHANGED nor WM_DISPLAYCHANGE, so they are sent here.
 TEST_F(FormsWindow, MovedToAMonitorAtAnotherScalingIsLaidOutByTheSameRuleInOneMove) {
-    TTestForm* form;
-    app->CreateForm(form);
-    form->SetFont({"ＭＳ Ｐゴシック", 16, 128, clWindowText});
-    form->SetClientSize(296, 128);
-    auto* bar = new TProgressBar(form);
-    bar->SetBounds(8, 64, 281, 17);
-    auto* button = new TButton(form);
-    button->SetBounds(104, 96, 89, 25);
-    auto* label = new TLabel(form);
-    label->SetBounds(8, 16, 0, 16);
+    auto [form, bar, button, label] = NewDialog();
     form->ScaleForScreen(96, 16);
     const std::wstring status = L"ハードディスクの消去中です．．．";
     label->SetCaption("ハードディスクの消去中です．．．");
@@ -318,8 +274,7 @@ TEST_F(FormsWindow, MovedToAMonitorAtAnotherScalingIsLaidOutByTheSameRuleInOneMo
 }
 
 TEST_F(FormsWindow, OnShowRunsBeforeTheWindowIsVisibleAtEveryShow) {
-    TTestForm* form;
-    app->CreateForm(form);
+    TTestForm* form = NewForm();
     form->SetClientSize(200, 100);
     std::vector<bool> visibleInOnShow;
     form->OnShow = [&](TObject*) { visibleInOnShow.push_back(IsWindowVisible(Hwnd(form))); };
@@ -335,34 +290,26 @@ TEST_F(FormsWindow, OnShowRunsBeforeTheWindowIsVisibleAtEveryShow) {
 }
 
 TEST_F(FormsWindow, ScreenCentredAtTheFirstShowOnlyLaterShowsKeepWhereTheWindowWas) {
-    TTestForm* form;
-    app->CreateForm(form);
+    TTestForm* form = NewForm();
     form->SetPosition(TPosition::poScreenCenter);
     form->SetBounds(326, 221, 302, 153);
     form->Show();
-    RECT r = WindowRect(Hwnd(form));
     const SIZE screen = ExpectedScreen();
-    EXPECT_EQ(r.left, (screen.cx - 302) / 2);
-    EXPECT_EQ(r.top, (screen.cy - 153) / 2);
+    EXPECT_EQ(Corners(WindowRect(Hwnd(form))),
+              (std::array<LONG, 4>{(screen.cx - 302) / 2, (screen.cy - 153) / 2,
+                                   (screen.cx - 302) / 2 + 302, (screen.cy - 153) / 2 + 153}));
 
     // Moved as the user would drag it, then hidden and shown again.
     SetWindowPos(Hwnd(form), nullptr, 20, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     PumpPending();
     form->Hide();
     form->Show();
-    r = WindowRect(Hwnd(form));
-    EXPECT_EQ(r.left, 20);
-    EXPECT_EQ(r.top, 30);
-    EXPECT_EQ(form->Left(), 20);
-    EXPECT_EQ(form->Top(), 30);
+    EXPECT_EQ(Corners(WindowRect(Hwnd(form))), (std::array<LONG, 4>{20, 30, 322, 183}));
+    EXPECT_EQ((std::array{form->Left(), form->Top()}), (std::array{20, 30}));
 }
 
 TEST_F(FormsWindow, CoverScreenHasNoFrameCoversTheScreenInBlueAndStaysOnTop) {
-    TTestForm* form;
-    app->CreateForm(form);
-    form->SetFormStyle(TFormStyle::fsStayOnTop);
-    form->SetClientSize(296, 128);
-    auto* label = new TLabel(form);
+    auto [form, bar, button, label] = NewDialog();
     label->SetCaption("x");
     form->Show();
 
@@ -385,15 +332,11 @@ TEST_F(FormsWindow, CoverScreenHasNoFrameCoversTheScreenInBlueAndStaysOnTop) {
     const SIZE screen = ExpectedScreen();
     EXPECT_EQ(Screen->Width(), screen.cx);
     EXPECT_EQ(Screen->Height(), screen.cy);
-    const RECT r = WindowRect(window);
-    EXPECT_EQ(r.left, 0);
-    EXPECT_EQ(r.top, 0);
-    EXPECT_EQ(r.right, Screen->Width());
-    EXPECT_EQ(r.bottom, Screen->Height());
+    const std::array<LONG, 4> whole{0, 0, Screen->Width(), Screen->Height()};
+    EXPECT_EQ(Corners(WindowRect(window)), whole);
     RECT client{};
     GetClientRect(window, &client);
-    EXPECT_EQ(client.right, Screen->Width());
-    EXPECT_EQ(client.bottom, Screen->Height());
+    EXPECT_EQ(Corners(client), whole);
 
     // The background is painted pure blue, also where the hidden label was.
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
@@ -404,8 +347,7 @@ TEST_F(FormsWindow, CoverScreenHasNoFrameCoversTheScreenInBlueAndStaysOnTop) {
 }
 
 TEST_F(FormsWindow, MaximisedRequestIsUndoneByOnShowBeforeTheWindowAppears) {
-    TTestForm* form;
-    app->CreateForm(form);
+    TTestForm* form = NewForm();
     form->SetClientSize(200, 100);
     form->OnShow = [&](TObject*) { form->SetWindowState(TWindowState::wsNormal); };
     form->SetWindowState(TWindowState::wsMaximized);
