@@ -153,10 +153,11 @@ SIZE OuterSize(HWND window, LONG width, LONG height, int dpi) {
 // Moved to a monitor at another scaling: the layout rule from the design values at the new
 // resolution (the font by the ratio, the rest by the text height it measures), the window framed
 // as the system frames it there and moved once, to the place the system suggests; the size asked
-// for beforehand is the size it takes; and back again. A change sent from inside that move wins:
-// one more layout and move, for it, and the icons at its resolution; never more, however often the
-// monitors hand the window back and forth. Minimised, a change keeps the place the window comes
-// back to. Once the window is the frameless cover, there is no size to suggest, a change leaves it
+// for beforehand is the size it takes; and back again. The last change delivered wins: one sent
+// from inside that move gets one more layout and move; one sent from inside that second move is
+// laid out where the window is, never moved to, however often the monitors hand the window back
+// and forth; the icons follow the last. Minimised, a change keeps the place Windows holds for the
+// window to come back to. Once the window is the frameless cover, there is no size to suggest, a change leaves it
 // covering the screen, and a change of the screen is passed on.
 // Wine sends neither WM_DPICHANGED nor WM_DISPLAYCHANGE, so they are sent here.
 TEST_F(FormsWindow, MovedToAMonitorAtAnotherScalingIsLaidOutByTheSameRuleInOneMove) {
