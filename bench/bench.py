@@ -129,7 +129,7 @@ def play(exe, answer, finale, watch_ms, pause=0.0, on_pid=None):
 def path_duration(events, first_finale_text):
     """ms from the poll that first saw the dialog visible to the one that first saw the path's
     first finale box."""
-    shown = next(e["t"] for e in events if e["ev"] == "win" and e["win"]["class"] == "TForm1"
+    shown = next(e["t"] for e in events if e["ev"] == "win" and h.is_dialog(e["win"])
                  and e["win"]["visible"])
     box = next(e["t"] for e in events if is_visible_box(e, first_finale_text))
     return box - shown
@@ -141,7 +141,7 @@ def step_intervals(events):
     out = []
     last = None  # (t, pos, maximum, label)
     for e in events:
-        if e["ev"] != "win" or e["win"]["class"] != "TForm1" or not e["win"]["visible"]:
+        if e["ev"] != "win" or not h.is_dialog(e["win"]) or not e["win"]["visible"]:
             continue
         bar, label = h.bar_of(e["win"]), h.label_of(e["win"])
         if not bar or "pos" not in bar or not bar["visible"]:

@@ -110,7 +110,7 @@ def run_phase(prog, film, status, maximum, stage):
         windows = prog.visible()
         if any(h.is_box(w) for w in windows):
             return
-        dialog = next((w for w in windows if w["class"] == "TForm1"), None)
+        dialog = h.dialog_of(windows)
         if dialog is None or h.label_of(dialog)["text"] != status:
             return
         bar = h.bar_of(dialog)

@@ -19,6 +19,8 @@ import dist  # noqa: E402
 import notices  # noqa: E402
 
 PROGRAMS = ("Germcatcher.exe", "probe.exe", "germ_win32_tests.exe")
+# The end-to-end harness the suites import.
+HARNESS = ("harness.py", "oracle.py", "driver.py", "windows.py", "logfile.py")
 SUITE_LIST = ROOT / "tests" / "kit" / "suites.txt"
 
 
@@ -38,7 +40,7 @@ def kit_entries(build, version):
         entries.append((name, (build / name).read_bytes()))
         maps.append((name, link_map.read_text(encoding="utf-8", errors="replace")))
     entries += [(f"e2e/{name}", (ROOT / "tests" / "e2e" / name).read_bytes())
-                for name in ["harness.py", *(f"{suite}.py" for suite in suites())]]
+                for name in [*HARNESS, *(f"{suite}.py" for suite in suites())]]
     kit = ROOT / "tests" / "kit"
     entries += [(name, (kit / name).read_bytes()) for name in ("suites.txt", "run_kit.py")]
     cmd = (kit / "run-tests.cmd").read_text(encoding="utf-8")

@@ -1,28 +1,23 @@
-"""Drives the real Germcatcher.exe for the end-to-end tests, under Wine in Xvfb or on Windows.
+"""Drives the real Germcatcher.exe for the end-to-end tests, under Wine in Xvfb or on Windows:
+the program under test, run in a sandbox of its own, and the test case the suites build on.
 
 Windows are read through probe.exe (JSON lines); input is real input where the scenario is about
 the user's hand, and posted messages where only an answer is needed. Waits poll with generous
-timeouts; no test asserts how fast anything happens.
-
-One seam, two sides, chosen by GERM_E2E_SIDE; no scenario knows which side runs it:
-- "x" (the default on Linux): programs start through wine, input comes from xdotool and pixels
-  from the X server. Run inside tools/wine-env.sh exec, which provides DISPLAY, WINEPREFIX and
-  the Japanese locale.
-- "windows" (the default on Windows): the probe gives the input (SendInput) and reads the pixels
-  (GDI). On Windows programs start directly; elsewhere through wine, in the same environment.
+timeouts; no test asserts how fast anything happens. The suites reach the whole harness through
+this module (`import harness as h`); it is made of:
+- oracle.py: what the program must say, written out by hand, and the Windows values;
+- driver.py: the probe, the two sides (Wine in Xvfb, or Windows), input, pixels and waits;
+- windows.py: the program's windows as the probe reports them;
+- logfile.py: the activity log and its stamps.
 
 GERM_WINDOWS_BUILD names the folder holding Germcatcher.exe and probe.exe (default
 build/windows). GERM_E2E_SHOTS names a folder for a screenshot of every failed test.
 """
 
-import atexit
-import contextlib
 import datetime
-import json
+import functools
 import os
-import queue
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
@@ -31,522 +26,14 @@ import time
 import unittest
 from pathlib import Path
 
-ROOT = Path(__file__).resolve().parents[2]
-BUILD = Path(os.environ.get("GERM_WINDOWS_BUILD", ROOT / "build" / "windows"))
-if not BUILD.is_absolute():
-    BUILD = ROOT / BUILD
-EXE = BUILD / "Germcatcher.exe"
-PROBE = Path(os.environ.get("GERM_PROBE", BUILD / "probe.exe"))
-
-# ---- the program's texts: the oracle --------------------------------------------------------
-# Written out here by hand, never taken from the sources: the unit tests compare the program's
-# texts with themselves, so this copy is the only check of what the texts say. Change it only
-# when what the user is meant to read changes.
-
-CAPTION = "Germcatcher"
-QUESTION = "ウィルスを発見しました！\n実行する場合は「はい」を、友達１０人に転送する場合は「いいえ」を押してください。"
-ERASING = "ハードディスクの消去中です．．．"
-SEARCHING = "アドレス帳を検索しています．．．"
-SENDING = "ウィルスメールを送信しています．．．"
-CANCEL_CAPTION = "キャンセル"
-YES_FINALE = [
-    "ハードディスクの内容が消去されました。\nこのコンピュータは二度と使用できません。",
-    "・・・んなわけないって。",
-    "あなたは、他人のために自分を犠牲にしているかのようにパフォーマンスする、偽善者であることが証明されました。",
-]
-NO_FINALE = [
-    "ウィルスメールの送信を完了しました。",
-    "・・・んなわけないって。",
-    "あなたは、友人にウィルスを送りつける、極悪非道な人であることが証明されました。",
-]
-FINALE_TEXTS = set(YES_FINALE + NO_FINALE)
-BUSY = "今忙しいから。。。閉じるのはまた後でね。"
-CANCEL_TEXT = "人生、後戻りは許されませんよね^^"
-
-LOG_TEXTS = {
-    "start": "\r\nGerm Catcher を起動しました。\r\n\r\n".encode("cp932"),
-    "yes": "\r\nウィルスの実行を選択しました。\r\n\r\n".encode("cp932"),
-    "no": "\r\nメールの転送を選択しました。\r\n\r\n".encode("cp932"),
-}
-
-# ---- Windows values -------------------------------------------------------------------------
-
-IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
-SW_MAXIMIZE, SW_SHOWMINNOACTIVE = 3, 7
-WS_CAPTION = 0x00C00000
-WS_BORDER = 0x00800000
-WS_DLGFRAME = 0x00400000
-WS_SYSMENU = 0x00080000
-WS_THICKFRAME = 0x00040000
-WS_MINIMIZEBOX = 0x00020000
-WS_MAXIMIZEBOX = 0x00010000
-WS_EX_TOPMOST = 0x00000008
-SS_TYPEMASK, SS_ICON = 0x1F, 0x03
-MENU_CLASS = "#32768"  # a popup menu's window, the system menu's among them
-BOX_TEXT_ID = 0xFFFF
-
-# What each answer to the question leads to: the first phase's status line, the finale's boxes
-# and the log's entry.
-STATUS = {IDYES: ERASING, IDNO: SEARCHING}
-FINALE = {IDYES: YES_FINALE, IDNO: NO_FINALE}
-KIND = {IDYES: "yes", IDNO: "no"}
-
-# ---- probe and input ------------------------------------------------------------------------
-
-
-# Commands answered by one probe that keeps running (probe serve): a poll then costs a line on a
-# pipe, not Wine's start of a process, which takes seconds on a busy machine and would eat the
-# show a scenario drives. Commands that run long, or whose answer depends on the environment the
-# probe starts in (the locale's), start a probe of their own.
-SERVED = {"list", "at", "screen", "closebox", "press", "close", "restore", "sysclose", "input",
-          "capture", "kill", "dpichanged", "display"}
-# Commands that only read: asked again when the probe itself did not run.
-PROBE_READS = {"list", "at", "screen", "closebox", "stamps", "localeinfo"}
-
-
-class ProbeRun:
-    """A probe that runs on (serving, launching, watching), its JSON lines handed to on_line as
-    they come and then queued. Its errors go to a file, not a pipe: processes Wine starts on the
-    way (its services) keep the descriptor open. `wrapper` runs it under another command (a
-    tracer); `env` and `stderr` are its own and so a launched program's."""
-
-    def __init__(self, args, stdin=subprocess.DEVNULL, wrapper=(), env=None, stderr=None):
-        self._err = tempfile.TemporaryFile() if stderr is None else None
-        self.proc = subprocess.Popen([*wrapper, *SIDE.command([PROBE, *args])], stdin=stdin,
-                                     stdout=subprocess.PIPE, stderr=self._err or stderr, env=env)
-        self.lines = queue.Queue()
-        self.ended = threading.Event()
-        threading.Thread(target=self._read, daemon=True).start()
-
-    def _read(self):
-        for line in self.proc.stdout:
-            if not line.startswith(b"{"):
-                continue  # Wine's own words on the way, in the user's code page
-            msg = json.loads(line)
-            self.on_line(msg)
-            self.lines.put(msg)
-        self.proc.wait()
-        self.ended.set()
-        self.lines.put(None)
-
-    def on_line(self, msg):
-        pass
-
-    def said(self):
-        if not self._err:
-            return ""
-        self._err.seek(0)
-        return self._err.read().decode("utf-8", "replace").strip()[-600:]
-
-    def stop(self):
-        if self.proc.poll() is None:
-            self.proc.kill()
-            self.proc.wait()
-        if self.ended.wait(10):
-            self.proc.stdout.close()
-            if self._err:
-                self._err.close()
-
-
-class ProbeServer:
-    """One running `probe serve`, shared by the threads of a test process."""
-
-    def __init__(self):
-        self._lock = threading.Lock()
-        self._run = None
-
-    def ask(self, args, timeout):
-        """The command's JSON lines; None, with what the probe said, when it is gone."""
-        with self._lock:
-            if self._run is None or self._run.ended.is_set():
-                self.stop()
-                self._run = ProbeRun(["serve"], stdin=subprocess.PIPE)
-            try:
-                self._run.proc.stdin.write(("\t".join(map(str, args)) + "\n").encode("utf-8"))
-                self._run.proc.stdin.flush()
-            except OSError:
-                return None, self._run.said()
-            out, deadline = [], time.monotonic() + timeout
-            while True:
-                try:
-                    msg = self._run.lines.get(timeout=max(0.0, deadline - time.monotonic()))
-                except queue.Empty:
-                    self._run.stop()
-                    raise subprocess.TimeoutExpired(["probe", *map(str, args)], timeout)
-                if msg is None:
-                    return None, self._run.said()
-                if "done" in msg:
-                    return out, ""
-                out.append(msg)
-
-
-    def stop(self):
-        if self._run is not None:
-            self._run.proc.stdin.close()
-            self._run.stop()
-
-
-SERVER = ProbeServer()
-atexit.register(SERVER.stop)
-
-
-def probe(*args, timeout=30):
-    """Runs one probe command and returns its JSON lines. A probe that fails says why on stdout;
-    one that exits with an error and not a word did not run at all (the loader failed), which
-    must not pass for "no windows": a reading is asked again once, anything else fails."""
-    for attempt in (1, 2):
-        if args[0] in SERVED:
-            lines, said = SERVER.ask(args, timeout)
-            if lines is not None:
-                return lines
-            code = "before its answer"
-        else:
-            with tempfile.TemporaryFile() as err:
-                r = subprocess.run(SIDE.command([PROBE, *args]), stdin=subprocess.DEVNULL,
-                                   stdout=subprocess.PIPE, stderr=err, timeout=timeout,
-                                   check=False)
-                lines = [json.loads(line) for line in r.stdout.splitlines()
-                         if line.startswith(b"{")]
-                if lines or r.returncode == 0:
-                    return lines
-                err.seek(0)
-                code, said = r.returncode, err.read().decode("utf-8", "replace").strip()[-600:]
-        print(f"probe {args[0]}: exit {code} and no output; {said}", file=sys.stderr)
-        if attempt == 2 or args[0] not in PROBE_READS:
-            raise AssertionError(f"probe {' '.join(map(str, args))} did not run (exit "
-                                 f"{code}): {said}")
-    return []
-
-
-def xdo(*args):
-    subprocess.run(["xdotool", *map(str, args)], check=True, timeout=20)
-
-
-def read_ppm(data):
-    """(width, height, RGB bytes) of a binary PPM."""
-    fields, pos = [], 0
-    while len(fields) < 4:  # magic, width, height, maxval
-        while data[pos : pos + 1].isspace():
-            pos += 1
-        if data[pos : pos + 1] == b"#":
-            pos = data.index(b"\n", pos)
-            continue
-        end = pos
-        while not data[end : end + 1].isspace():
-            end += 1
-        fields.append(data[pos:end])
-        pos = end
-    if fields[0] != b"P6" or fields[3] != b"255":
-        raise AssertionError(f"unexpected screenshot format {fields!r}")
-    return int(fields[1]), int(fields[2]), data[pos + 1 :]
-
-
-def read_bmp(data):
-    """(width, height, RGB bytes) of a 24-bit bottom-up BMP, as the probe writes it."""
-    offset, = struct.unpack_from("<I", data, 10)
-    width, height, _, bits = struct.unpack_from("<iiHH", data, 18)
-    if data[:2] != b"BM" or bits != 24 or height <= 0:
-        raise AssertionError("unexpected screenshot format")
-    stride = (width * 3 + 3) & ~3
-    rows = []
-    for y in range(height - 1, -1, -1):
-        row = data[offset + y * stride : offset + y * stride + width * 3]
-        rows.append(bytes(b for i in range(0, len(row), 3) for b in (row[i + 2], row[i + 1], row[i])))
-    return width, height, b"".join(rows)
-
-
-class XSide:
-    """Wine in Xvfb: programs through wine, input from xdotool, pixels from the X server."""
-
-    name = "x"
-    wine = True
-    desktop = None  # "NAME,WxH": the probe and what it starts run in a desktop of that size
-
-    def command(self, args):
-        args = [str(a) for a in args]
-        if self.desktop and args[:1] == [str(PROBE)]:
-            args[1:1] = ["--desktop", self.desktop]
-        return (["wine"] if self.wine else []) + args
-
-    def winpath(self, path):
-        return "Z:" + str(Path(path).resolve()).replace("/", "\\")
-
-    def click(self, x, y, button=1):
-        xdo("mousemove", x, y, "click", button)
-
-    def gesture(self, x, y, button=3):
-        xdo("mousemove", x, y, "keydown", "shift", "keydown", "ctrl", "click", button, "keyup",
-            "ctrl", "keyup", "shift")
-
-    def key(self, names, pid):
-        del pid  # X gives the keys to the window that has the display's focus
-        xdo("key", *names)
-
-    def screen(self):
-        return read_ppm(subprocess.run(
-            ["import", "-display", os.environ["DISPLAY"], "-window", "root", "-depth", "8",
-             "ppm:-"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, check=True,
-            timeout=30).stdout)
-
-    def save_screen(self, path):
-        subprocess.run(["import", "-display", os.environ["DISPLAY"], "-window", "root",
-                        str(path)], stderr=subprocess.DEVNULL, timeout=30, check=False)
-        return path
-
-    def end_session(self, pid):
-        """A sign-out, which asks every window; returns the running process."""
-        del pid  # the session's end asks every program
-        return subprocess.Popen(["wineboot", "--end-session"], stdin=subprocess.DEVNULL,
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-
-class WindowsSide(XSide):
-    """The probe gives the input (SendInput) and reads the pixels (GDI). On Windows programs
-    start directly; elsewhere through wine."""
-
-    name = "windows"
-
-    def __init__(self):
-        self.wine = os.name != "nt"
-
-    def winpath(self, path):
-        return super().winpath(path) if self.wine else str(Path(path).resolve())
-
-    def _input(self, *args):
-        lines = probe("input", *args)
-        if not any("sent" in line for line in lines):
-            why = next((line["error"] for line in lines if "error" in line), "no answer")
-            raise AssertionError(f"the probe could not give the input {args!r}: {why}")
-
-    def click(self, x, y, button=1):
-        self._input("click", x, y, button)
-
-    def gesture(self, x, y, button=3):
-        self._input("gesture", x, y, button)
-
-    def key(self, names, pid):
-        """Sent only while a window of `pid` is in front, where keys go."""
-        self._input("key", "--pid", pid, *names)
-
-    def save_screen(self, path):
-        path = Path(path).with_suffix(".bmp")
-        probe("capture", self.winpath(path))
-        return path
-
-    def screen(self):
-        with tempfile.TemporaryDirectory(prefix="germ-shot-") as tmp:
-            path = self.save_screen(Path(tmp) / "screen.bmp")
-            if not path.exists():
-                raise AssertionError("the probe could not read the screen")
-            return read_bmp(path.read_bytes())
-
-    def end_session(self, pid):
-        return subprocess.Popen(self.command([PROBE, "endsession", pid]),
-                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL)
-
-
-SIDE = WindowsSide() if os.environ.get("GERM_E2E_SIDE", "windows" if os.name == "nt" else "x") \
-    == "windows" else XSide()
-
-
-def winpath(path):
-    """The Windows name of a host path (under Wine, / is drive Z:)."""
-    return SIDE.winpath(path)
-
-
-@contextlib.contextmanager
-def virtual_desktop(width, height):
-    """What starts inside runs in a Wine virtual desktop of its own, of that size, where the
-    display settings can change the screen's resolution (Xvfb's screen has one mode only);
-    the serving probe is started again on the way in and out, so it reads that desktop."""
-    SERVER.stop()
-    SIDE.desktop = f"germ{os.getpid()},{width}x{height}"
-    try:
-        yield
-    finally:
-        SERVER.stop()
-        SIDE.desktop = None
-        # Input goes to that desktop until Wine has closed it, a moment after its last program.
-        wait_for(lambda: probe("screen")[0].get("input"), 30, "input back on the desktop")
-
-
-def screen_size():
-    """The screen's size as the display was started (GERM_SCREEN, "WxH", from the test
-    environment), else as the probe reads it (on Windows)."""
-    if os.environ.get("GERM_SCREEN"):
-        width, height = os.environ["GERM_SCREEN"].split("x")
-        return int(width), int(height)
-    screen = probe("screen")[0]
-    return screen["width"], screen["height"]
-
-
-def centre(rect):
-    left, top, right, bottom = rect
-    return (left + right) // 2, (top + bottom) // 2
-
-
-def click(x, y, button=1):
-    SIDE.click(x, y, button)
-
-
-def gesture(dlg, button=3):
-    """Shift+Ctrl+click (right by default) on the dialog's bar: the hidden unlock gesture."""
-    SIDE.gesture(*centre(bar_of(dlg)["rect"]), button)
-
-
-def click_close_box(dlg):
-    """A real click on the dialog's close box. Real input keeps its order after a gesture, where
-    a posted WM_CLOSE would be handled before the gesture's pending input."""
-    closebox = probe("closebox", dlg["hwnd"])[0]
-    click(closebox["x"], closebox["y"])
-
-
-def wait_for(predicate, timeout, what, interval=0.05):
-    """Polls until predicate() returns something truthy and returns it."""
-    deadline = time.monotonic() + timeout
-    last = None
-    while True:
-        last = predicate()
-        if last:
-            return last
-        if time.monotonic() > deadline:
-            raise AssertionError(f"timed out after {timeout} s waiting for {what}")
-        time.sleep(interval)
-
-
-def hold_for(seconds, predicate, what, interval=0.1):
-    """Samples predicate() until `seconds` have passed and fails the first time it is false: a
-    check that something does not happen. It ends at its deadline (with the sample taken then),
-    so a hold spends no more of a show than it says."""
-    deadline = time.monotonic() + seconds
-    while True:
-        if not predicate():
-            raise AssertionError(f"not held for {seconds} s: {what}")
-        left = deadline - time.monotonic()
-        if left <= 0:
-            return
-        time.sleep(min(interval, left))
-
-
-# ---- windows as the probe reports them -------------------------------------------------------
-
-
-def is_box(w):
-    return w["class"] == "#32770"
-
-
-def box_text(box):
-    for c in box["children"]:
-        if c["id"] == BOX_TEXT_ID:
-            return c["text"]
-    return None
-
-
-def box_buttons(box):
-    return sorted(
-        c["id"]
-        for c in box["children"]
-        if c["class"].lower() == "button" and c["visible"] and c["id"] in range(1, 12)
-    )
-
-
-def box_has_icon(box):
-    return any(
-        c["class"].lower() == "static"
-        and c["visible"]
-        and (c["style"] & SS_TYPEMASK) == SS_ICON
-        and c.get("icon", 0) != 0
-        for c in box["children"]
-    )
-
-
-def child(window, cls, text=None):
-    for c in window["children"]:
-        if c["class"].lower() == cls.lower() and (text is None or c["text"] == text):
-            return c
-    return None
-
-
-def bar_of(window):
-    return child(window, "msctls_progress32")
-
-
-def label_of(window):
-    return child(window, "Static")
-
-
-def button_centre(window, ident):
-    for c in window["children"]:
-        if c["id"] == ident:
-            return centre(c["rect"])
-    raise AssertionError(f"no button {ident} in {window['class']} {window['text']!r}")
-
-
-# ---- screenshots ----------------------------------------------------------------------------
-
-
-class Shot:
-    """A screenshot of the whole screen as RGB bytes."""
-
-    def __init__(self):
-        self.width, self.height, self.pixels = SIDE.screen()
-
-    def pixel(self, x, y):
-        i = (y * self.width + x) * 3
-        return tuple(self.pixels[i : i + 3])
-
-
-# ---- the activity log -----------------------------------------------------------------------
-
-
-def parse_log(data):
-    """Splits log bytes into entries [(kind, stamp bytes)] by the entries' own texts; fails on a
-    missing or broken stamp and on any stray byte. Whether a stamp is right is for
-    assert_stamps_between, which asks the machine."""
-    entries = []
-    pos = 0
-    while pos < len(data):
-        found = [(at, kind) for kind, text in LOG_TEXTS.items()
-                 if (at := data.find(text, pos)) >= 0]
-        if not found:
-            raise AssertionError(f"no entry text after byte {pos}: {data[pos:pos + 48]!r}")
-        at, kind = min(found)
-        stamp = data[pos:at]
-        if not stamp or b"\r" in stamp or b"\n" in stamp:
-            raise AssertionError(f"no time stamp at byte {pos}: {data[pos:pos + 48]!r}")
-        entries.append((kind, stamp))
-        pos = at + len(LOG_TEXTS[kind])
-    return entries
-
-
-def expected_stamps(before, after):
-    """Every stamp the machine's user settings give for a whole second in [before - 1 s,
-    after + 1 s], as the log's code page 932 bytes: the system renders each (the probe's
-    stamps), so no format is assumed here."""
-    start = before.replace(microsecond=0) - datetime.timedelta(seconds=1)
-    count = int((after - start).total_seconds()) + 2
-    lines = probe("stamps", start.strftime("%Y-%m-%dT%H:%M:%S"), count)
-    if len(lines) != count or any("stamp" not in line for line in lines):
-        raise AssertionError(f"the probe could not render the stamps: {lines[-1:]}")
-    return {line["stamp"].encode("cp932", errors="replace") for line in lines}
-
-
-def assert_stamps_in(entries, allowed, what="the run's time"):
-    for kind, raw in entries:
-        if raw not in allowed:
-            raise AssertionError(f"{kind} stamp {raw!r} is not one the user's settings give for "
-                                 f"{what} (e.g. {sorted(allowed)[:2]})")
-
-
-def assert_stamps_between(entries, before, after):
-    """Every stamp is exactly what the user's settings give for a second in [before, after]
-    (stamps are cut to whole seconds)."""
-    assert_stamps_in(entries, expected_stamps(before, after), f"{before} .. {after}")
-
-
-# ---- the program under test -----------------------------------------------------------------
-
+from driver import *  # noqa: F401,F403
+from driver import EXE, PROBE, SIDE, ProbeRun, click, probe, wait_for, winpath
+from logfile import *  # noqa: F401,F403
+from logfile import assert_stamps_between, parse_log
+from oracle import *  # noqa: F401,F403
+from oracle import FINALE_TEXTS, IDOK, QUESTION
+from windows import *  # noqa: F401,F403
+from windows import bar_of, box_text, button_centre, dialog_of, is_box, is_dialog, label_of
 
 class Sandbox:
     """A private folder holding a copy of the program, so each run has its own log."""
@@ -567,14 +54,18 @@ class Sandbox:
 
 
 class Program(ProbeRun):
-    """One run of the program, started through the probe so its exit code is known."""
+    """One run of the program, started through the probe so its exit code is known; in a Wine
+    virtual desktop (`desktop`, see virtual_desktop), where it is read and answered too."""
 
-    def __init__(self, exe, showcmd=None, wrapper=(), env=None, stderr=None):
+    desktop = None
+
+    def __init__(self, exe, showcmd=None, wrapper=(), env=None, stderr=None, desktop=None):
         self.pid = self.exit_code = self.error = None
+        self.desktop = desktop
         self._got_pid = threading.Event()
         self.started = datetime.datetime.now()
         super().__init__(["launch", winpath(exe), *([showcmd] if showcmd is not None else [])],
-                         wrapper=wrapper, env=env, stderr=stderr)
+                         wrapper=wrapper, env=env, stderr=stderr, desktop=desktop)
         if not self._got_pid.wait(60) or self.pid is None:
             said = self.said()  # before stop, which closes where it is kept
             self.stop()
@@ -608,12 +99,16 @@ class Program(ProbeRun):
 
     def kill(self):
         if self.running() and self.pid:
-            probe("kill", self.pid)
+            self.probe("kill", self.pid)
             self.ended.wait(30)
         self.stop()
 
+    def probe(self, *args):
+        """A probe command in the program's desktop."""
+        return probe(*args, desktop=self.desktop)
+
     def windows(self):
-        return probe("list", "--pid", self.pid)
+        return self.probe("list", "--pid", self.pid)
 
     def visible(self):
         return [w for w in self.windows() if w["visible"]]
@@ -649,7 +144,7 @@ class Program(ProbeRun):
 
     def wait_dialog(self, status, predicate=lambda w: True, timeout=30):
         """The dialog once it shows the status line `status` (and satisfies predicate)."""
-        return self.wait_window(lambda w: w["class"] == "TForm1" and label_of(w)["text"] == status
+        return self.wait_window(lambda w: is_dialog(w) and label_of(w)["text"] == status
                                 and predicate(w), f"the dialog showing {status!r}", timeout)
 
     def answer(self, box, ident, real_click=False):
@@ -662,13 +157,13 @@ class Program(ProbeRun):
 
         if real_click:
             x, y = button_centre(box, ident)
-            wait_for(lambda: gone() or probe("at", x, y)[0]["root"] == box["hwnd"], 10,
+            wait_for(lambda: gone() or self.probe("at", x, y)[0]["root"] == box["hwnd"], 10,
                      f"the box {box_text(box)!r} under the pointer")
             if gone():
                 raise AssertionError(f"the box {box_text(box)!r} went before it was clicked")
             click(x, y)
         else:
-            probe("press", box["hwnd"], ident)
+            self.probe("press", box["hwnd"], ident)
         wait_for(gone, 30, f"the box {box_text(box)!r} to take the press of {ident}")
 
     def key(self, *names):
@@ -677,17 +172,14 @@ class Program(ProbeRun):
         SIDE.key(names, self.pid)
 
     def dialog(self):
-        for w in self.windows():
-            if w["class"] == "TForm1":
-                return w
-        return None
+        return dialog_of(self.windows())
 
     def focus(self, what):
         """(the keyboard focus in the dialog's thread, whether a box is up), from one reading;
         a finale box fails the reading, as `what` can no longer be seen."""
         windows = self.visible()
         self.assert_before_finale(what, windows)
-        dlg = next((w for w in windows if w["class"] == "TForm1"), None)
+        dlg = dialog_of(windows)
         if dlg is None or not any(c["visible"] for c in dlg["children"]):
             # Hidden, or the blue cover: the finale has begun.
             raise AssertionError(f"the show reached its finale before {what} (the dialog is "
@@ -702,7 +194,7 @@ class Program(ProbeRun):
         while True:
             windows = self.windows()
             self.assert_before_finale(what, [w for w in windows if w["visible"]])
-            dlg = next((w for w in windows if w["class"] == "TForm1"), None)
+            dlg = dialog_of(windows)
             bar = bar_of(dlg) if dlg else None
             if (bar and "pos" in bar) or time.monotonic() > deadline:
                 if bar is None:
@@ -714,10 +206,10 @@ class Program(ProbeRun):
 class Watch(ProbeRun):
     """A probe watching one process, collecting a time line of its windows' changes."""
 
-    def __init__(self, pid, ms=10):
+    def __init__(self, pid, ms=10, desktop=None):
         self.events = []
         self._lock = threading.Lock()
-        super().__init__(["watch", "--pid", pid, "--ms", ms, "--max-s", 300])
+        super().__init__(["watch", "--pid", pid, "--ms", ms, "--max-s", 300], desktop=desktop)
         first = self.lines.get(timeout=60)
         if not first or first.get("ev") != "start":
             raise AssertionError(f"the watching probe did not start: {first} {self.said()}")
@@ -747,15 +239,64 @@ class Watch(ProbeRun):
     def bar_samples(self):
         """(t, position, maximum, label) of every change seen on the dialog."""
         out = []
-        for t, w in self.window_events(lambda w: w["class"] == "TForm1"):
+        for t, w in self.window_events(is_dialog):
             bar, label = bar_of(w), label_of(w)
             if bar and "pos" in bar:
                 out.append((t, bar["pos"], bar["range"][1], label["text"] if label else None))
         return out
 
 
+def launch_together(tc, exe, count):
+    """Starts `count` copies of exe as nearly at once as the launcher allows."""
+    progs = [None] * count
+    gate = threading.Barrier(count)
+
+    def start(i):
+        gate.wait()
+        progs[i] = Program(exe)
+
+    threads = [threading.Thread(target=start, args=(i,)) for i in range(count)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    for p in progs:
+        tc.assertIsNotNone(p, "every copy started")
+        tc.addCleanup(p.kill)
+    return progs
+
+
+def screenshot_on_failure(test):
+    """A failed test leaves a picture of the screen in GERM_E2E_SHOTS, taken as it fails, before
+    its programs are ended (that is left to the cleanups)."""
+
+    @functools.wraps(test)
+    def run(self, *args, **kwargs):
+        try:
+            return test(self, *args, **kwargs)
+        except unittest.SkipTest:
+            raise
+        except BaseException:
+            folder = os.environ.get("GERM_E2E_SHOTS")
+            if folder:
+                Path(folder).mkdir(parents=True, exist_ok=True)
+                try:
+                    SIDE.save_screen(Path(folder) / f"{self.id()}.png")
+                except Exception as e:  # a missing picture must not hide the failure itself
+                    print(f"no screenshot: {e}", file=sys.stderr)
+            raise
+
+    return run
+
+
 class GermTestCase(unittest.TestCase):
     """Base of the end-to-end tests: private copies of the program and cleanup on failure."""
+
+    def __init_subclass__(cls, **kwargs):
+        super().__init_subclass__(**kwargs)
+        for name, member in list(vars(cls).items()):
+            if name.startswith("test") and callable(member):
+                setattr(cls, name, screenshot_on_failure(member))
 
     @classmethod
     def setUpClass(cls):
@@ -766,19 +307,6 @@ class GermTestCase(unittest.TestCase):
         for path in (EXE, PROBE):
             if not path.exists():
                 raise RuntimeError(f"{path} is missing: build the Windows preset first")
-
-    def tearDown(self):
-        """A failed test leaves a picture of the screen in GERM_E2E_SHOTS, taken before its
-        programs are ended (that is left to the cleanups, which come after)."""
-        folder = os.environ.get("GERM_E2E_SHOTS")
-        result = self._outcome.result
-        if not folder or not any(t is self for t, _ in result.failures + result.errors):
-            return
-        Path(folder).mkdir(parents=True, exist_ok=True)
-        try:
-            SIDE.save_screen(Path(folder) / f"{self.id()}.png")
-        except Exception as e:  # a missing picture must not hide the failure itself
-            print(f"no screenshot: {e}", file=sys.stderr)
 
     def sandbox(self, **kwargs):
         box = Sandbox(**kwargs)
@@ -803,7 +331,7 @@ class GermTestCase(unittest.TestCase):
         return prog
 
     def watch(self, prog, ms=10):
-        w = Watch(prog.pid, ms)
+        w = Watch(prog.pid, ms, prog.desktop)
         self.addCleanup(w.stop)
         return w
 
@@ -847,7 +375,7 @@ class GermTestCase(unittest.TestCase):
 
     def run_probe(self, *args):
         """A probe of its own running the command `args`, its output piped, ended with the test."""
-        proc = subprocess.Popen(SIDE.command([PROBE, *args]), stdin=subprocess.DEVNULL,
+        proc = subprocess.Popen(SIDE.probe_command(args), stdin=subprocess.DEVNULL,
                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         self.addCleanup(proc.stdout.close)
         self.addCleanup(lambda: proc.poll() is None and (proc.kill(), proc.wait()))
@@ -878,23 +406,3 @@ def main():
             sys.exit(1)
         sys.exit(SKIPPED)
     sys.exit(0)
-
-
-def launch_together(tc, exe, count):
-    """Starts `count` copies of exe as nearly at once as the launcher allows."""
-    progs = [None] * count
-    gate = threading.Barrier(count)
-
-    def start(i):
-        gate.wait()
-        progs[i] = Program(exe)
-
-    threads = [threading.Thread(target=start, args=(i,)) for i in range(count)]
-    for t in threads:
-        t.start()
-    for t in threads:
-        t.join()
-    for p in progs:
-        tc.assertIsNotNone(p, "every copy started")
-        tc.addCleanup(p.kill)
-    return progs

@@ -80,7 +80,7 @@ class Opening(h.GermTestCase):
                              or (e["ev"] == "win" and e["win"]["hwnd"] == question["hwnd"]
                                  and not e["win"]["visible"])), None)
             shown = [(e["n"], e["win"]) for e in events if e["ev"] == "win"
-                     and e["win"]["class"] == "TForm1" and e["win"]["visible"]]
+                     and h.is_dialog(e["win"]) and e["win"]["visible"]]
             read = any("pos" in h.bar_of(w) for _, w in shown)
             return (box_gone, shown) if box_gone is not None and read else None
 

@@ -51,7 +51,7 @@ class Show(h.GermTestCase):
         is the longest the watcher's readings allow: from the poll before the one that saw it
         begin ("p") to the poll that saw it end."""
         events = watch.snapshot()
-        shown = next(e for e in events if e["ev"] == "win" and e["win"]["class"] == "TForm1"
+        shown = next(e for e in events if e["ev"] == "win" and h.is_dialog(e["win"])
                      and e["win"]["visible"])
         first_up, first_gone = self.box_span(events, finale[0])
         second_up, _ = self.box_span(events, finale[1])
@@ -69,7 +69,7 @@ class Show(h.GermTestCase):
         for i, text in enumerate(h.YES_FINALE):
             box = prog.wait_box(text, timeout=60)
             windows = {w["hwnd"]: w for w in prog.windows()}
-            cover = next(w for w in windows.values() if w["class"] == "TForm1")
+            cover = h.dialog_of(windows.values())
             self.assert_finale_box(box)
             self.assertTrue(cover["visible"], "the cover stays up")
             self.assertEqual(cover["rect"], SCREEN)
@@ -95,7 +95,7 @@ class Show(h.GermTestCase):
         events, first_up, second_up = self.assert_pace(prog.watch, h.YES_FINALE, "Yes")
         # While the first box is up the cover lies below it; in the wait that follows the
         # watcher, reading styles without a message, sees it on top of all again.
-        topmost = [e["n"] for e in events if e["ev"] == "win" and e["win"]["class"] == "TForm1"
+        topmost = [e["n"] for e in events if e["ev"] == "win" and h.is_dialog(e["win"])
                    and first_up["n"] < e["n"] < second_up["n"]
                    and e["win"]["exstyle"] & h.WS_EX_TOPMOST]
         self.assertTrue(topmost, "the cover is topmost again between the boxes")
@@ -114,25 +114,25 @@ class Show(h.GermTestCase):
 
     if h.SIDE.wine:  # on Windows itself, the tester's own screen would change: the checklist's
 
-        def test_cover_follows_a_resolution_change_under_a_box(self):
+        def test_cover_follows_a_display_change_under_a_box(self):
             # Budget: none spent. The first finale box waits for its answer while the screen
-            # shrinks and grows back (a smaller resolution, a larger monitor docked).
-            with h.virtual_desktop(*SCREEN[2:]):
-                prog = self.start(h.IDYES)
+            # shrinks and grows back (a smaller mode, a larger monitor docked).
+            with h.virtual_desktop(*SCREEN[2:]) as desktop:
+                prog = self.start(h.IDYES, desktop=desktop)
                 try:
                     for i, text in enumerate(h.YES_FINALE):
                         box = prog.wait_box(text, timeout=60)
                         for size in ((800, 600), tuple(SCREEN[2:])) if i == 0 else ():
-                            self.assertEqual(h.probe("display", *size),
+                            self.assertEqual(prog.probe("display", *size),
                                              [{"width": size[0], "height": size[1]}])
-                            prog.wait_window(lambda w: w["class"] == "TForm1" and w["rect"] == [
+                            prog.wait_window(lambda w: h.is_dialog(w) and w["rect"] == [
                                 0, 0, *size], f"the cover at {size}", before_finale=False)
                         prog.answer(box, h.IDOK)
                     self.assertEqual(prog.wait_exit(), 0)
                 finally:
                     # While the desktop lives, Wine gives every program its mode, the default
                     # desktop's too: the next test must find the screen as it was.
-                    h.probe("display", *SCREEN[2:])
+                    h.probe("display", *SCREEN[2:], desktop=desktop)
 
     def test_no_path_sends_mail_and_ends_with_boxes_alone(self):
         prog = self.start(h.IDNO, watch=True, real_click=True)

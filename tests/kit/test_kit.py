@@ -39,7 +39,8 @@ class Kit(unittest.TestCase):
         kit = next((tmp / "out").glob("Germcatcher-*-windows-x64-tests.zip"))
         with zipfile.ZipFile(kit) as z:
             self.assertEqual(sorted(z.namelist()), sorted([
-                "Germcatcher.exe", "probe.exe", "germ_win32_tests.exe", "e2e/harness.py",
+                "Germcatcher.exe", "probe.exe", "germ_win32_tests.exe",
+                *(f"e2e/{name}.py" for name in ("harness", "oracle", "driver", "windows", "logfile")),
                 *(f"e2e/{name}.py" for name in SUITES), "suites.txt", "run_kit.py",
                 "run-tests.cmd", "LICENSE.txt", "THIRD-PARTY-NOTICES.txt"]))
             # The Windows-side tests link GoogleTest: its notice travels with them.
