@@ -178,7 +178,7 @@ std::optional<TForm::Layout> TForm::LayoutAt(int dpi) const {
     return layout;
 }
 
-void TForm::ApplyLayout(int dpi, const Layout& layout) {
+void TForm::PlaceControls(int dpi, const Layout& layout) {
     pixelsPerInch_ = dpi;
     if (layout.font.height != font_.height)
         SetFont(layout.font);
@@ -191,7 +191,7 @@ void TForm::ApplyLayout(int dpi, const Layout& layout) {
 
 void TForm::LayOutFor(int dpi) {
     if (const auto layout = LayoutAt(dpi)) {
-        ApplyLayout(dpi, *layout);
+        PlaceControls(dpi, *layout);
         SetBounds(left_, top_, layout->width, layout->height);
     }
 }
@@ -218,7 +218,7 @@ void TForm::ResolutionChanged(int dpi, int left, int top) {
         const bool move = moves < kMaxMoves;
         if (const auto layout = LayoutAt(change->dpi)) {
             // The controls and the font first, then the window once, where the system suggests.
-            ApplyLayout(change->dpi, *layout);
+            PlaceControls(change->dpi, *layout);
             if (move) {
                 left_ = change->left;
                 top_ = change->top;

@@ -153,7 +153,7 @@ private:
     // top-left (for the screen at start, and for the monitor the window was made on).
     void LayOutFor(int dpi);
     // The font and the controls of a layout; the window itself is left to the caller.
-    void ApplyLayout(int dpi, const Layout& layout);
+    void PlaceControls(int dpi, const Layout& layout);
     void CaptionChanged();
     void StyleChanged(); // border style, form style
     void ColorChanged();
