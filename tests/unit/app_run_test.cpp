@@ -3,7 +3,6 @@
 #include <stdexcept>
 
 #include "app/run_application.h"
-#include "log_entry_bytes.h"
 #include "show_test_support.h"
 
 namespace {

@@ -1,5 +1,4 @@
 // The close guard, the unlock gesture and the Cancel button.
-#include "log_entry_bytes.h"
 #include "platform/text.h"
 #include "show_test_support.h"
 

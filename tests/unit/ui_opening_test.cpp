@@ -3,7 +3,6 @@
 #include <array>
 #include <ostream>
 
-#include "log_entry_bytes.h"
 #include "platform/text.h"
 #include "show_test_support.h"
 
@@ -49,7 +48,7 @@ TEST_P(OpeningPaths, QuestionFirstThenBothEntriesThenTheFirstPhase) {
     EXPECT_FALSE(SequenceDone);
 
     EXPECT_EQ(logFolder.Read(), start + choice);
-    EXPECT_EQ(LogFilePath, logFolder.Path());
+    EXPECT_EQ(LogFilePath, logFolder.LogPath());
 
     // Nothing of the phase is loaded, and nothing ticks, before the window is shown.
     EXPECT_FALSE(Form1->Visible());
