@@ -1,5 +1,6 @@
 #include <stdexcept>
 
+#include "platform/text.h"
 #include "show_test_support.h"
 
 namespace fs = std::filesystem;
@@ -72,8 +73,9 @@ TEST_F(LogFile, StartLogWritesBesideTheExecutableAndNowhereWhenItsPathCannotBeTo
     EXPECT_EQ(LogFilePath, logFolder.LogPath());
     EXPECT_EQ(ReadAll(LogFilePath), kStamp + log_bytes::kStart);
 
-    // The running executable's own; the file goes again unless it was there before.
-    // This test program has no extension, so ".txt" is appended to its name.
+    // The running executable's own, as the system tells it (its full path, of the file itself);
+    // the file goes again unless it was there before. This test program has no extension, so
+    // ".txt" is appended to its name.
     platform::SetModuleFileNameSource(nullptr);
     const std::string beside = fs::read_symlink("/proc/self/exe").string() + ".txt";
     const bool existed = fs::exists(beside);
@@ -89,4 +91,15 @@ TEST_F(LogFile, StartLogWritesBesideTheExecutableAndNowhereWhenItsPathCannotBeTo
     EXPECT_EQ(ReadAll(beside), before + kStamp + log_bytes::kStart);
     if (!existed)
         fs::remove(beside);
+}
+
+TEST(PlatformText, Utf8ToCp932) {
+    EXPECT_EQ(platform::Utf8ToCp932("abc\r\n"), "abc\r\n");
+    EXPECT_EQ(platform::Utf8ToCp932("表ソ"), "\x95\x5c\x83\x5c");
+    EXPECT_EQ(platform::Utf8ToCp932("午後"), "\x8c\xdf\x8c\xe3");
+    // Not in code page 932, and not UTF-8 at all: one "?" each, the rest goes on.
+    EXPECT_EQ(platform::Utf8ToCp932("a\xc3\xa9z"), "a?z");
+    EXPECT_EQ(platform::Utf8ToCp932("a\xffz"), "a?z");
+    EXPECT_EQ(platform::Utf8ToCp932("a\xe8\xa1"), "a?");
+    EXPECT_EQ(platform::Utf8ToCp932(""), "");
 }

@@ -4,6 +4,7 @@
 
 using activity_log::DeriveLogPath;
 using activity_log::FormatStamp;
+using platform::LocaleSettings;
 
 TEST(LogPath, ReplacesOrAppendsTheExtension) {
     EXPECT_EQ(DeriveLogPath("C:\\Tools\\prank.exe"), "C:\\Tools\\prank.txt");
@@ -31,22 +32,14 @@ platform::LocalTime At(int year, int month, int day, int hour, int minute, int s
     return platform::LocalTime{year, month, day, 4, hour, minute, second, ms};
 }
 
-// The settings' defaults with another short date pattern: "M/d/yy", 12-hour, am/pm.
-platform::LocaleSettings Date(std::string pattern) {
-    platform::LocaleSettings s;
-    s.shortDate = std::move(pattern);
-    return s;
-}
-
 // Settings in order: short date, date and time separators, hour with a leading zero, 24-hour,
 // designator before the time, Gregorian calendar, morning and afternoon designators.
-const platform::LocaleSettings kJa{"yyyy/M/d", "/", ":", false, true, false, true, "午前", "午後"};
-const platform::LocaleSettings kUs{"M/d/yyyy", "/", ":", false, false, false, true, "AM", "PM"};
-const platform::LocaleSettings kKo{"yyyy-MM-dd", "/",  ":",    false, false,
-                                   true,         true, "오전", "오후"};
+const LocaleSettings kJa{"yyyy/M/d", "/", ":", false, true, false, true, "午前", "午後"};
+const LocaleSettings kUs{"M/d/yyyy", "/", ":", false, false, false, true, "AM", "PM"};
+const LocaleSettings kKo{"yyyy-MM-dd", "/", ":", false, false, true, true, "오전", "오후"};
 
 struct StampCase {
-    platform::LocaleSettings locale;
+    LocaleSettings locale;
     platform::LocalTime time;
     std::string_view stamp;
 };
@@ -62,9 +55,7 @@ const StampCase kStamps[] = {
     {kUs, At(2025, 1, 2, 9, 4, 5), "1/2/2025 9:04:05 AM"},
     {kUs, At(2025, 1, 2, 12, 0, 0), "1/2/2025 12:00:00 PM"},
     {kUs, At(2025, 1, 2, 0, 30, 0), "1/2/2025 12:30:00 AM"},
-    {{"M/d/yyyy", "/", ":", true, false, false, true, "AM", "PM"},
-     At(2025, 1, 2, 15, 4, 5),
-     "1/2/2025 03:04:05 PM"},
+    {{"M/d/yyyy", "/", ":", true}, At(2025, 1, 2, 15, 4, 5), "1/2/2025 03:04:05 pm"},
     {kKo, At(2025, 1, 2, 15, 4, 5), "2025-01-02 오후 3:04:05"},
     {kKo, At(2025, 1, 2, 0, 0, 1), "2025-01-02 오전 12:00:01"},
     // Midnight shows the date alone; milliseconds never show.
@@ -72,17 +63,18 @@ const StampCase kStamps[] = {
     {kUs, At(2025, 1, 2, 0, 0, 0, 999), "1/2/2025"},
     {kJa, At(2025, 1, 2, 0, 0, 1), "2025/1/2 0:00:01"},
     {kJa, At(2025, 1, 2, 23, 59, 59, 999), "2025/1/2 23:59:59"},
-    // The pattern's tokens; a lowercase m in a date pattern is the month.
+    // The pattern's tokens, with the defaults ("M/d/yy", 12-hour, am/pm) for the rest; a lowercase
+    // m in a date pattern is the month.
     {{}, At(2007, 3, 4, 13, 5, 6), "3/4/07 1:05:06 pm"},
-    {Date("m/d/yy"), At(2007, 3, 4, 0, 0, 0), "3/4/07"},
-    {Date("ddd, MMM d, yyyy"), At(2025, 1, 2, 0, 0, 0), "Thu, Jan 2, 2025"},
-    {Date("dddd d MMMM y"), At(2005, 12, 31, 0, 0, 0), "Thursday 31 December 5"},
-    {Date("gg yyyy'年'M'月'd'日'"), At(2025, 1, 2, 0, 0, 0), "2025年1月2日"},
+    {{"m/d/yy"}, At(2007, 3, 4, 0, 0, 0), "3/4/07"},
+    {{"ddd, MMM d, yyyy"}, At(2025, 1, 2, 0, 0, 0), "Thu, Jan 2, 2025"},
+    {{"dddd d MMMM y"}, At(2005, 12, 31, 0, 0, 0), "Thursday 31 December 5"},
+    {{"gg yyyy'年'M'月'd'日'"}, At(2025, 1, 2, 0, 0, 0), "2025年1月2日"},
     // '' is one quote, inside quoted text or out; an open quote runs to the end.
-    {Date("'d/M' d/M ''yy 'it''s'"), At(2025, 1, 2, 0, 0, 0), "d/M 2/1 '25 it's"},
-    {Date("yyyy/MM/dd 'open"), At(2025, 1, 2, 0, 0, 0), "2025/01/02 open"},
+    {{"'d/M' d/M ''yy 'it''s'"}, At(2025, 1, 2, 0, 0, 0), "d/M 2/1 '25 it's"},
+    {{"yyyy/MM/dd 'open"}, At(2025, 1, 2, 0, 0, 0), "2025/01/02 open"},
     // A day of the week or a month beyond the names has none.
-    {Date("[ddd|dddd|MMM|MMMM]"), {2025, 13, 2, 7, 0, 0, 0, 0}, "[|||]"},
+    {{"[ddd|dddd|MMM|MMMM]"}, {2025, 13, 2, 7, 0, 0, 0, 0}, "[|||]"},
 };
 
 } // namespace
