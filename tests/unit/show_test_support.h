@@ -25,6 +25,9 @@ using forms::headless::BoxRecord;
 namespace texts = show::texts;
 
 inline constexpr int kTick = 125;
+// The virtual clock starts at 2024-05-01 10:00:00; on the host the locale's defaults stand
+// ("M/d/yy", 12-hour, "am" after the time).
+inline const std::string kStartStamp = "5/1/24 10:00:00 am";
 
 // A folder of the test's own for the program's log, removed with everything in it afterwards:
 // the program runs as if it were <folder>/Germcatcher.exe and so logs to <folder>/Germcatcher.txt.
@@ -87,20 +90,5 @@ protected:
     forms::headless::Harness h; // first in, last out
     std::unique_ptr<forms::TApplication> app;
 };
-
-// The log with each entry's time stamp left out: the entry texts, in order, byte for byte.
-inline std::string WithoutStamps(const std::string& log) {
-    std::string out;
-    size_t at = 0;
-    while (at < log.size()) {
-        const size_t text = log.find("\r\n", at);
-        const size_t end = text == std::string::npos ? text : log.find("\r\n\r\n", text + 2);
-        if (end == std::string::npos)
-            return out + log.substr(at); // a torn tail stays for the comparison to show
-        out += log.substr(text, end + 4 - text);
-        at = end + 4;
-    }
-    return out;
-}
 
 } // namespace show_test
