@@ -205,7 +205,6 @@ TEST_F(Dialog, AChangeDuringTheMoveIsFollowedOnceAndNoMore) {
     form.ResolutionChanged(144, 10, 20);
     EXPECT_EQ(moves, (std::vector<Bounds>{{10, 20, 306, 175}, {50, 60, 406, 225}}));
     EXPECT_EQ(form.PixelsPerInch(), 192);
-    EXPECT_EQ(form.Font().height, 32);
     EXPECT_EQ(Of(button), (Bounds{16, 80, 160, 48}));
     EXPECT_EQ(label->Width(), 64); // measured again in the new font
 
@@ -227,7 +226,6 @@ TEST_F(Dialog, AFramelessFormIsPlacedAgainRatherThanReshaped) {
     EXPECT_EQ(placed, 1);
     EXPECT_TRUE(moves.empty());
     EXPECT_EQ(Of(&form), (Bounds{0, 0, 1280, 1024}));
-    EXPECT_EQ(form.Font().height, 16);
     EXPECT_EQ(form.PixelsPerInch(), 144);
     EXPECT_FALSE(form.SizeForResolution(144));
 }

@@ -12,10 +12,6 @@ using namespace show_test;
 using forms::TBorderStyle;
 using forms::TWindowState;
 
-// The virtual clock starts at 2024-05-01 10:00:00; on the host the locale's defaults stand
-// ("M/d/yy", 12-hour, "am" after the time).
-const std::string kStartStamp = "5/1/24 10:00:00 am";
-
 struct PathCase {
     int answer;
     std::string_view status;
@@ -36,13 +32,11 @@ TEST_P(OpeningPaths, QuestionFirstThenBothEntriesThenTheFirstPhase) {
     const std::string start = kStartStamp + log_bytes::kStart;
     const std::string choice = "5/1/24 10:00:03 am" + *c.entry;
 
-    Build(c.answer, 3000); // the user reads the question for 3 s
+    CloseUnlocked = SequenceDone = true; // as another window's show may have left them
+    Build(c.answer, 3000);               // the user reads the question for 3 s
     ASSERT_EQ(h.Boxes().size(), 1u);
-    const BoxRecord& q = h.Boxes()[0];
-    EXPECT_EQ(q.text, texts::kQuestionText);
-    EXPECT_EQ(q.caption, "Germcatcher");
-    EXPECT_EQ(q.flags, 0x34u);
-    EXPECT_FALSE(q.mainFormVisible);
+    ExpectBoxes(h.Boxes(), {{texts::kQuestionText, 0x34}});
+    EXPECT_FALSE(h.Boxes()[0].mainFormVisible);
     EXPECT_EQ(AnswerCode, c.answer);
     EXPECT_FALSE(CloseUnlocked);
     EXPECT_FALSE(SequenceDone);
@@ -58,6 +52,7 @@ TEST_P(OpeningPaths, QuestionFirstThenBothEntriesThenTheFirstPhase) {
 
     Form1->Show();
     EXPECT_EQ(Form1->Label1->Caption(), c.status);
+    EXPECT_EQ(Form1->Label1->Width(), 16 * 16); // sixteen full-width characters
     EXPECT_EQ(Form1->ProgressBar1->Max(), c.max);
     EXPECT_EQ(Position(), 0);
     EXPECT_EQ(PhaseCount, c.phaseCount);
@@ -93,35 +88,64 @@ TEST_F(Window, IsACentredAlwaysOnTopDialogOfTheDesignedClientSize) {
     EXPECT_EQ(Form1->BorderStyle(), TBorderStyle::bsDialog);
     EXPECT_EQ(Form1->FormStyle(), forms::TFormStyle::fsStayOnTop);
     EXPECT_EQ(Form1->Font().name, texts::kFontName);
+    EXPECT_EQ(Form1->Font().charset, 128); // Shift_JIS
     EXPECT_EQ(Form1->Left(), (1600 - Form1->Width()) / 2);
     EXPECT_EQ(Form1->Top(), (900 - Form1->Height()) / 2);
     EXPECT_EQ(Form1->btnCancel->Caption(), texts::kCancelCaption);
+
+    // Centred at the first show only: moved, hidden and shown again, it keeps its place.
+    Form1->SetBounds(5, 6, Form1->Width(), Form1->Height());
+    Form1->Hide();
+    Form1->Show();
+    EXPECT_EQ((std::array{Form1->Left(), Form1->Top()}), (std::array{5, 6}));
+
+    // A change of the settings announced to the application reaches the window's handler.
+    int reached = 0;
+    ASSERT_TRUE(app->OnSettingChange);
+    app->OnSettingChange = [&, handler = app->OnSettingChange](forms::TObject* sender) {
+        ++reached;
+        handler(sender);
+    };
+    h.AnnounceSettingChange();
+    EXPECT_EQ(reached, 1);
 }
 
-TEST_F(Window, ScalesWithTheMeasuredTextHeightOnlyWhenTheResolutionDiffers) {
-    h.SetPixelsPerInch(144);
-    h.SetMeasuredTextHeight(24);
-    Build(forms::IDNO_);
-    EXPECT_EQ(Form1->Font().height, 24);
-    EXPECT_EQ(Form1->ClientWidth(), 444);
-    EXPECT_EQ(Form1->ClientHeight(), 192);
-    const auto* bar = Form1->ProgressBar1;
-    EXPECT_EQ((std::array{bar->Left(), bar->Top(), bar->Width(), bar->Height()}),
-              (std::array{12, 96, 422, 26}));
-    const auto* button = Form1->btnCancel;
-    EXPECT_EQ((std::array{button->Left(), button->Top(), button->Width(), button->Height()}),
-              (std::array{156, 144, 134, 38}));
-    EXPECT_EQ(Form1->Label1->Top(), 24);
-    EXPECT_EQ(Form1->Label1->Height(), 24);
-    app.reset();
+// Started maximised, the window reaches FormShow maximised, and FormShow restores it before it
+// appears.
+TEST_F(Window, AMaximisedStartIsRestoredByFormShow) {
+    h.SetStartupShowCommand(forms::kShowMaximized);
+    h.SetLoopLimit(0);
+    Build(forms::IDYES_);
+    std::vector<TWindowState> seen;
+    Form1->OnShow = [&, formShow = Form1->OnShow](forms::TObject* sender) {
+        seen.push_back(Form1->WindowState());
+        formShow(sender);
+        seen.push_back(Form1->WindowState());
+    };
+    app->Run();
+    EXPECT_EQ(seen, (std::vector{TWindowState::wsMaximized, TWindowState::wsNormal}));
+    EXPECT_TRUE(Form1->Visible());
+}
 
-    // At the design resolution nothing is scaled, whatever the font measures.
-    h.SetPixelsPerInch(96);
-    h.SetMeasuredTextHeight(20);
-    Build(forms::IDNO_);
-    EXPECT_EQ(Form1->Font().height, 16);
-    EXPECT_EQ(Form1->ClientWidth(), 296);
-    EXPECT_EQ(Form1->ProgressBar1->Width(), 281);
+// At the design resolution nothing is scaled, whatever the font measures.
+TEST_F(Window, ScalesWithTheMeasuredTextHeightOnlyWhenTheResolutionDiffers) {
+    // The font's height; the client size; the bar's and the button's left, top, width and
+    // height; the label's top and height.
+    for (const auto& [ppi, measured, font, layout] :
+         {std::tuple{144, 24, 24, std::array{444, 192, 12, 96, 422, 26, 156, 144, 134, 38, 24, 24}},
+          std::tuple{96, 20, 16, std::array{296, 128, 8, 64, 281, 17, 104, 96, 89, 25, 16, 16}}}) {
+        h.SetPixelsPerInch(ppi);
+        h.SetMeasuredTextHeight(measured);
+        Build(forms::IDNO_);
+        const forms::TControl *bar = Form1->ProgressBar1, *button = Form1->btnCancel;
+        EXPECT_EQ(Form1->Font().height, font);
+        EXPECT_EQ(
+            (std::array{Form1->ClientWidth(), Form1->ClientHeight(), bar->Left(), bar->Top(),
+                        bar->Width(), bar->Height(), button->Left(), button->Top(), button->Width(),
+                        button->Height(), Form1->Label1->Top(), Form1->Label1->Height()}),
+            layout);
+        app.reset();
+    }
 }
 
 } // namespace
