@@ -1,5 +1,5 @@
 // The close guard, the unlock gesture and the Cancel button.
-#include <ostream>
+#include <iterator>
 
 #include "show_test_support.h"
 
@@ -29,10 +29,6 @@ struct Request {
     bool granted;
 };
 
-void PrintTo(const Request& r, std::ostream* os) {
-    *os << r.name;
-}
-
 const Request kRequests[] = {
     {"LockedClose", false, kClose, forms::IDOK_, texts::kBusyText, 0, false},
     {"LockedSessionEnd", false, kSessionEnd, forms::IDOK_, texts::kBusyText, 0, false},
@@ -43,12 +39,13 @@ const Request kRequests[] = {
     {"CancelOnlyTeases", false, kCancel, forms::IDOK_, texts::kCancelText, 0, false},
 };
 
-class GuardedRequest : public Guard, public ::testing::WithParamInterface<Request> {};
+// Over the rows by their index (a struct would print as its raw bytes).
+class GuardedRequest : public Guard, public ::testing::WithParamInterface<size_t> {};
 
 // The bar stands still while the box is up. A close that is granted ends the program at once,
 // with no finale and no further log entry; otherwise the show goes on to its end.
 TEST_P(GuardedRequest, AsksWhileTheBarStandsStillThenEndsOrGoesOn) {
-    const Request& r = GetParam();
+    const Request& r = kRequests[GetParam()];
     Start(forms::IDNO_);
     h.RunFor(3 * kTick + 10);
     if (r.unlocked)
@@ -83,29 +80,23 @@ TEST_P(GuardedRequest, AsksWhileTheBarStandsStillThenEndsOrGoesOn) {
     EXPECT_EQ(ShowBoxes().back().text, texts::kNoFinaleVerdict);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, GuardedRequest, ::testing::ValuesIn(kRequests),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, GuardedRequest, ::testing::Range<size_t>(0, std::size(kRequests)),
+                         [](const auto& info) { return std::string(kRequests[info.param].name); });
 
 TEST_F(Guard, OnlyRightButtonWithShiftAndCtrlFlipsTheLock) {
     Start(forms::IDYES_);
-    struct Case {
-        TMouseButton button;
-        forms::TShiftState shift;
-        bool flips;
-    };
-    const Case cases[] = {
-        {TMouseButton::mbRight, forms::ssShift | forms::ssCtrl, true},
-        {TMouseButton::mbRight, forms::ssShift | forms::ssCtrl | forms::ssAlt, true},
-        {TMouseButton::mbLeft, forms::ssShift | forms::ssCtrl, false},
-        {TMouseButton::mbMiddle, forms::ssShift | forms::ssCtrl, false},
-        {TMouseButton::mbRight, forms::ssShift, false},
-        {TMouseButton::mbRight, forms::ssCtrl, false},
-        {TMouseButton::mbRight, forms::ssCtrl | forms::ssAlt | forms::ssRight, false},
-    };
-    for (const Case& c : cases) {
+    // The button and keys, and whether the lock flips.
+    for (const auto& [button, shift, flips] :
+         {std::tuple{TMouseButton::mbRight, forms::ssShift | forms::ssCtrl, true},
+          {TMouseButton::mbRight, forms::ssShift | forms::ssCtrl | forms::ssAlt, true},
+          {TMouseButton::mbLeft, forms::ssShift | forms::ssCtrl, false},
+          {TMouseButton::mbMiddle, forms::ssShift | forms::ssCtrl, false},
+          {TMouseButton::mbRight, forms::ssShift, false},
+          {TMouseButton::mbRight, forms::ssCtrl, false},
+          {TMouseButton::mbRight, forms::ssCtrl | forms::ssAlt | forms::ssRight, false}}) {
         const bool before = CloseUnlocked;
-        h.MouseUp(*Form1->ProgressBar1, c.button, c.shift);
-        EXPECT_EQ(CloseUnlocked, c.flips ? !before : before);
+        h.MouseUp(*Form1->ProgressBar1, button, shift);
+        EXPECT_EQ(CloseUnlocked, flips ? !before : before);
     }
     EXPECT_FALSE(CloseUnlocked); // two gestures: locked again
     EXPECT_TRUE(ShowBoxes().empty());

@@ -1,7 +1,7 @@
 // The main window as built, the opening question with its log entries, the first phase, the
 // start-up show requests, and scaling for the screen.
 #include <array>
-#include <ostream>
+#include <iterator>
 
 #include "platform/text.h"
 #include "show_test_support.h"
@@ -13,6 +13,7 @@ using forms::TBorderStyle;
 using forms::TWindowState;
 
 struct PathCase {
+    const char* name;
     int answer;
     std::string_view status;
     int max;
@@ -20,15 +21,18 @@ struct PathCase {
     const std::string* entry;
 };
 
-// Keeps test output readable (the default prints the struct's raw bytes).
-void PrintTo(const PathCase& c, std::ostream* os) {
-    *os << "answer " << c.answer;
-}
+const PathCase kPaths[] = {
+    {"Yes", forms::IDYES_, texts::kEraseStatus, 50, 1, &log_bytes::kYes},
+    {"No", forms::IDNO_, texts::kAddressBookStatus, 16, 0, &log_bytes::kNo},
+    // A box that fails returns 0, which takes the No path.
+    {"FailedBox", 0, texts::kAddressBookStatus, 16, 0, &log_bytes::kNo},
+};
 
-class OpeningPaths : public ShowTest, public ::testing::WithParamInterface<PathCase> {};
+// Over the rows by their index (a struct would print as its raw bytes).
+class OpeningPaths : public ShowTest, public ::testing::WithParamInterface<size_t> {};
 
 TEST_P(OpeningPaths, QuestionFirstThenBothEntriesThenTheFirstPhase) {
-    const PathCase& c = GetParam();
+    const PathCase& c = kPaths[GetParam()];
     const std::string start = kStartStamp + log_bytes::kStart;
     const std::string choice = "5/1/24 10:00:03 am" + *c.entry;
 
@@ -65,17 +69,8 @@ TEST_P(OpeningPaths, QuestionFirstThenBothEntriesThenTheFirstPhase) {
     EXPECT_EQ(h.Ticks()[0].atMs, shownAt + kTick);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, OpeningPaths,
-    ::testing::Values(PathCase{forms::IDYES_, texts::kEraseStatus, 50, 1, &log_bytes::kYes},
-                      PathCase{forms::IDNO_, texts::kAddressBookStatus, 16, 0, &log_bytes::kNo},
-                      // A box that fails returns 0, which takes the No path.
-                      PathCase{0, texts::kAddressBookStatus, 16, 0, &log_bytes::kNo}),
-    [](const ::testing::TestParamInfo<PathCase>& info) -> std::string {
-        return info.param.answer == forms::IDYES_  ? "Yes"
-               : info.param.answer == forms::IDNO_ ? "No"
-                                                   : "FailedBox";
-    });
+INSTANTIATE_TEST_SUITE_P(Answers, OpeningPaths, ::testing::Range<size_t>(0, std::size(kPaths)),
+                         [](const auto& info) { return std::string(kPaths[info.param].name); });
 
 using Window = ShowTest;
 
