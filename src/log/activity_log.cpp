@@ -9,8 +9,6 @@ std::string LogFilePath;
 
 namespace {
 
-std::string g_modulePath;
-
 // The locale's date and time settings, read once and again whenever the system announces a
 // change.
 std::optional<platform::LocaleSettings> g_settings;
@@ -45,14 +43,9 @@ void AppendLogEntry(std::string_view text, bool mayCreate) noexcept {
     }
 }
 
-void SetLogModulePath(std::string modulePath) {
-    g_modulePath = std::move(modulePath);
-}
-
 void StartLog() noexcept {
     try {
-        LogFilePath = activity_log::DeriveLogPath(g_modulePath.empty() ? platform::ModuleFileName()
-                                                                       : g_modulePath);
+        LogFilePath = activity_log::DeriveLogPath(platform::ModuleFileName());
         Settings();
     } catch (...) {
         LogFilePath.clear();

@@ -12,11 +12,8 @@
 extern std::string LogFilePath;
 
 // Sets LogFilePath from the executable's path, then appends the start entry (which may create
-// the file).
+// the file). When the path cannot be told there is no log: LogFilePath is empty.
 void StartLog() noexcept;
-// Lets a test put the log into a folder of its own: StartLog then derives the log's path from
-// `modulePath` instead of the executable's. Empty (as in the program): the executable's path.
-void SetLogModulePath(std::string modulePath);
 // Appends the entry for the opening question's answer: Yes for 6, No for anything else. Never
 // creates the file.
 void LogChoice(int answerCode) noexcept;

@@ -1,12 +1,17 @@
 #pragma once
 // File and module-path services. Paths are UTF-8.
+#include <functional>
 #include <string>
 #include <string_view>
 
 namespace platform {
 
-// The running executable's full path, read in full however long it is.
+// The running executable's full path, read in full however long it is: the system's answer
+// (SystemModuleFileName) unless a test put another source in its place, as it may the clock.
 std::string ModuleFileName();
+std::string SystemModuleFileName();
+// Null: the system's. A source may throw, as a system that cannot tell would.
+void SetModuleFileNameSource(std::function<std::string()> source);
 
 // Appends `bytes` at the end of the file at `path` in a single write on a handle opened for
 // appending and shared for reading and writing with other processes. With `mayCreate` the file

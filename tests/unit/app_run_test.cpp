@@ -1,9 +1,10 @@
-// The entry: whole runs through the message loop, start-up show requests, and the report of an
-// exception that escapes start-up.
+// The entry: whole runs through the message loop, a start-up request to show minimised, the
+// report of an exception that escapes start-up, and the reports of those from the program's own
+// handlers while the show runs.
+#include <functional>
 #include <stdexcept>
 
 #include "app/run_application.h"
-#include "log_entry_bytes.h"
 #include "show_test_support.h"
 
 namespace {
@@ -22,84 +23,104 @@ protected:
     forms::headless::Harness h;
 };
 
+// Each run makes an application and a window of its own, and both go when it ends; the show
+// forgets the window's parts with it.
 TEST_F(Entry, RunsTheWholeShowAndCanRunAgain) {
-    AnswerQuestion(forms::IDNO_);
-    EXPECT_EQ(RunApplication(), 0);
-    EXPECT_EQ(h.InitializeCount(), 1);
-    ASSERT_EQ(h.Boxes().size(), 4u);
-    EXPECT_EQ(h.Boxes()[3].text, texts::kNoFinaleVerdict);
-    EXPECT_EQ(Form1, nullptr); // destroyed with its application
-    EXPECT_EQ(forms::Application, nullptr);
-
-    AnswerQuestion(forms::IDYES_);
-    EXPECT_EQ(RunApplication(), 0);
-    ASSERT_EQ(h.Boxes().size(), 8u);
-    EXPECT_EQ(h.Boxes()[7].text, texts::kYesFinaleVerdict);
-}
-
-TEST_F(Entry, StartedMaximisedTheDialogStillShowsNormal) {
-    h.SetStartupShowCommand(forms::kShowMaximized);
-    AnswerQuestion(forms::IDYES_);
-    forms::TWindowState state = forms::TWindowState::wsMaximized;
-    bool visible = false;
-    h.At(10, [&] {
-        state = Form1->WindowState();
-        visible = Form1->Visible();
-    });
-    EXPECT_EQ(RunApplication(), 0);
-    EXPECT_TRUE(visible);
-    EXPECT_EQ(state, forms::TWindowState::wsNormal);
+    std::vector<std::pair<std::string_view, unsigned>> boxes;
+    for (const auto& [answer, first, verdict] :
+         {std::tuple{forms::IDNO_, texts::kNoFinaleFirst, texts::kNoFinaleVerdict},
+          std::tuple{forms::IDYES_, texts::kYesFinaleFirst, texts::kYesFinaleVerdict}}) {
+        AnswerQuestion(answer);
+        EXPECT_EQ(RunApplication(), 0);
+        boxes.insert(
+            boxes.end(),
+            {{texts::kQuestionText, 0x34}, {first, 0}, {texts::kFinaleSecond, 0}, {verdict, 0}});
+        ExpectBoxes(h.Boxes(), boxes);
+        EXPECT_EQ(Form1, nullptr);
+        EXPECT_EQ(forms::Application, nullptr);
+        EXPECT_EQ(show::Parts().form, nullptr);
+    }
+    EXPECT_EQ(h.InitializeCount(), 2);
 }
 
 TEST_F(Entry, StartedMinimisedTheShowWaitsUntilRestored) {
     h.SetStartupShowCommand(forms::kShowMinNoActive);
     AnswerQuestion(forms::IDNO_);
-    std::string entries = "?";
-    int ticks = -1;
-    bool visible = true, pending = false;
-    std::string label = "?";
+    // Restored after 5 s; until then both entries are written, and nothing else happened.
     h.At(5000, [&] {
-        entries = WithoutStamps(logFolder.Read());
-        ticks = h.TickCount();
-        visible = Form1->Visible();
-        pending = Form1->ShowPending();
-        label = Form1->Label1->Caption();
+        EXPECT_EQ(logFolder.Read(), kStartStamp + log_bytes::kStart + kStartStamp + log_bytes::kNo);
+        EXPECT_EQ(h.TickCount(), 0);
+        EXPECT_FALSE(Form1->Visible());
+        EXPECT_TRUE(Form1->ShowPending());
+        EXPECT_EQ(Form1->Label1->Caption(), "");
         h.RestoreApplication();
     });
     EXPECT_EQ(RunApplication(), 0);
-    EXPECT_EQ(entries, log_bytes::kStart + log_bytes::kNo);
-    EXPECT_EQ(ticks, 0);
-    EXPECT_FALSE(visible);
-    EXPECT_TRUE(pending);
-    EXPECT_EQ(label, "");
     ASSERT_FALSE(h.Ticks().empty());
     EXPECT_EQ(h.Ticks()[0].atMs, 5000 + kTick);
     EXPECT_EQ(h.Boxes().back().text, texts::kNoFinaleVerdict);
 }
 
+// Reported in the framework's words, or, for anything else, with an empty text; the exit code is
+// still 0, and nothing ticked.
 TEST_F(Entry, AnExceptionEscapingStartUpIsReportedAndTheExitCodeIsStillZero) {
-    h.SetBoxHandler([](const BoxRecord& box) -> BoxAnswer {
-        if (box.text == texts::kQuestionText)
-            throw forms::Exception("ウィンドウを作成できません");
-        return {forms::IDOK_, 0};
-    });
-    EXPECT_EQ(RunApplication(), 0);
-    ASSERT_EQ(h.Boxes().size(), 2u);
-    EXPECT_EQ(h.Boxes()[1].text, "ウィンドウを作成できません.");
-    EXPECT_EQ(h.Boxes()[1].caption, "Germcatcher");
-    EXPECT_EQ(h.Boxes()[1].flags, 0x10u);
+    std::vector<std::pair<std::string_view, unsigned>> boxes;
+    for (const auto& [thrown, report] :
+         {std::pair<std::function<void()>, std::string_view>{
+              [] { throw forms::Exception("ウィンドウを作成できません"); },
+              "ウィンドウを作成できません."},
+          {[] { throw std::runtime_error("not ours"); }, ""}}) {
+        h.SetBoxHandler([thrown](const BoxRecord& box) {
+            if (box.text == texts::kQuestionText)
+                thrown();
+            return BoxAnswer{forms::IDOK_, 0};
+        });
+        EXPECT_EQ(RunApplication(), 0);
+        boxes.insert(boxes.end(), {{texts::kQuestionText, 0x34}, {report, 0x10}});
+        ExpectBoxes(h.Boxes(), boxes);
+    }
     EXPECT_EQ(h.TickCount(), 0);
+}
 
-    // Anything else is reported as an exception with an empty message.
-    h.SetBoxHandler([](const BoxRecord& box) -> BoxAnswer {
+// While the show runs the loop reports what the program's handlers throw (an EAbort silently, a
+// standard exception by its own text), and the show goes on to its end, its clock running again.
+TEST_F(Entry, HandlerErrorsAreReportedAndTheShowStillRunsToItsEnd) {
+    int cancelBoxes = 0;
+    h.SetBoxHandler([&](const BoxRecord& box) -> BoxAnswer {
         if (box.text == texts::kQuestionText)
-            throw std::runtime_error("not a framework exception");
+            return {forms::IDNO_, 0};
+        if (box.text == texts::kCancelText) {
+            switch (++cancelBoxes) {
+            case 1:
+                throw forms::Exception("ボックスを表示できません");
+            case 2:
+                throw forms::EAbort("dropped without a report");
+            default:
+                throw std::runtime_error("not a framework exception");
+            }
+        }
         return {forms::IDOK_, 0};
     });
+    // 7 steps by 1000 ms; then each box restarts the clock for a full interval: 5 more by 1900.
+    h.At(1000, [&] {
+        EXPECT_EQ(Form1->ProgressBar1->Position(), 7);
+        h.Click(*Form1->btnCancel);
+    });
+    h.At(1250, [&] { h.Click(*Form1->btnCancel); });
+    h.At(1500, [&] { h.Click(*Form1->btnCancel); });
+    h.At(1900, [&] { EXPECT_EQ(Form1->ProgressBar1->Position(), 12); });
+
     EXPECT_EQ(RunApplication(), 0);
-    ASSERT_EQ(h.Boxes().size(), 4u);
-    EXPECT_EQ(h.Boxes()[3].text, "");
-    EXPECT_EQ(h.Boxes()[3].flags, 0x10u);
+    EXPECT_EQ(cancelBoxes, 3);
+    ExpectBoxes(h.Boxes(), {{texts::kQuestionText, 0x34},
+                            {texts::kCancelText, 0},
+                            {"ボックスを表示できません.", 0x10},
+                            {texts::kCancelText, 0},
+                            {texts::kCancelText, 0},
+                            {"not a framework exception.", 0x10},
+                            {texts::kNoFinaleFirst, 0},
+                            {texts::kFinaleSecond, 0},
+                            {texts::kNoFinaleVerdict, 0}});
 }
 
 } // namespace

@@ -1,16 +1,21 @@
 // The form framework on the headless backend: timers, progress bar, error reports, how the loop
-// treats exceptions from handlers, and where a form's keyboard focus lands.
+// treats exceptions from handlers, where a form's keyboard focus lands, and its layout for the
+// screen's resolution.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <functional>
 #include <stdexcept>
 
 #include "forms/backend.h"
 #include "forms/forms.h"
-#include "forms/headless/harness.h"
+#include "forms/headless/state.h"
+#include "show_test_support.h"
 
 namespace {
 
 using forms::headless::Harness;
+using show_test::ExpectBoxes;
 
 struct TimerFixture : ::testing::Test {
     Harness h;
@@ -84,11 +89,8 @@ TEST_F(TimerFixture, ExceptionsFromHandlersAreReportedAndTheLoopGoesOn) {
     h.Answer(forms::IDOK_);
     h.RunFor(450);
     EXPECT_EQ(ticks, 4);
-    ASSERT_EQ(h.Boxes().size(), 2u); // nothing for the EAbort
-    EXPECT_EQ(h.Boxes()[0].text, "Disk full.");
-    EXPECT_EQ(h.Boxes()[0].caption, "Germcatcher");
-    EXPECT_EQ(h.Boxes()[0].flags, 0x10u);
-    EXPECT_EQ(h.Boxes()[1].flags, 0x10u);
+    // Nothing for the EAbort; a standard exception in its own words.
+    ExpectBoxes(h.Boxes(), {{"Disk full.", 0x10}, {"std.", 0x10}});
 }
 
 TEST(ErrorReport, FullStopOnlyAfterCharactersAboveFullStop) {
@@ -101,10 +103,40 @@ TEST(ErrorReport, FullStopOnlyAfterCharactersAboveFullStop) {
     EXPECT_EQ(forms::ErrorReportText(""), "");
 }
 
-TEST(ProgressBar, PositionStaysWithinTheRange) {
+using Bounds = std::array<int, 4>;
+
+Bounds Of(const forms::TControl* c) {
+    return {c->Left(), c->Top(), c->Width(), c->Height()};
+}
+
+// A dialog as a test builds it: a label, a button and a bar, its font 16 pixels high, laid out
+// for 96 dots per inch, where that font measures 16. Notes the window's bounds at each move.
+struct Dialog : ::testing::Test {
+    void SetUp() override {
+        forms::TFont font;
+        font.height = 16;
+        form.SetFont(font);
+        button->SetBounds(8, 40, 80, 24);
+        bar->SetBounds(8, 72, 180, 16);
+        form.SetClientSize(200, 100);
+        form.ScaleForScreen(96, 16);
+        label->SetCaption("abcd"); // 4 characters of half the font's height
+        forms::headless::detail::GetState().moved = [this](forms::TForm& f) {
+            moves.push_back(Of(&f));
+            if (whileMoving)
+                whileMoving();
+        };
+    }
     Harness h;
-    forms::TForm form(nullptr, "TTest");
-    auto* bar = new forms::TProgressBar(&form);
+    forms::TForm form{nullptr, "TTest"};
+    forms::TLabel* label = new forms::TLabel(&form);
+    forms::TButton* button = new forms::TButton(&form);
+    forms::TProgressBar* bar = new forms::TProgressBar(&form);
+    std::vector<Bounds> moves;
+    std::function<void()> whileMoving;
+};
+
+TEST_F(Dialog, ProgressBarPositionStaysWithinTheRange) {
     bar->SetMax(10);
     bar->SetPosition(12);
     EXPECT_EQ(bar->Position(), 10);
@@ -146,25 +178,79 @@ TEST(Form, ControlsDieWithTheirFormAndCloseAsksFirst) {
     EXPECT_EQ(gone, 2); // its controls went with it
 }
 
-TEST(Form, FocusGoesToTheFirstVisibleTabStopInTabOrderElseToTheForm) {
-    Harness h;
-    forms::TForm form(nullptr, "TTest");
-    auto* second = new forms::TButton(&form);
+TEST_F(Dialog, FocusGoesToTheFirstVisibleTabStopInTabOrderElseToTheForm) {
     auto* first = new forms::TButton(&form);
-    auto* bar = new forms::TProgressBar(&form);
-    new forms::TLabel(&form);
     bar->SetTabOrder(0); // first in tab order, but takes no focus
     first->SetTabOrder(1);
-    second->SetTabOrder(2);
+    button->SetTabOrder(2);
+    // The label has no order: it comes last, though placed first.
+    EXPECT_EQ(form.TabOrdered(), (std::vector<forms::TControl*>{bar, first, button, label}));
     form.Show();
-    form.SetFocus();
-    EXPECT_EQ(h.Focus(), first);
-    first->Hide();
-    form.SetFocus();
-    EXPECT_EQ(h.Focus(), second);
-    second->Hide();
+    for (forms::TControl* next : {first, button}) {
+        form.SetFocus();
+        EXPECT_EQ(h.Focus(), next);
+        next->Hide();
+    }
     form.SetFocus();
     EXPECT_EQ(h.Focus(), &form);
+}
+
+// A move to a monitor at another resolution lays the form out by the rule and moves it once; a
+// change delivered during that move (the window tipped onto a third monitor) is followed by one
+// more layout and move; one delivered during that second move is laid out where the window is.
+TEST_F(Dialog, AChangeDuringTheMoveIsFollowedOnceAndNoMore) {
+    EXPECT_EQ(label->Width(), 32); // a label's width follows its text
+    whileMoving = [this] {
+        if (moves.size() < 3)
+            form.ResolutionChanged(moves.size() == 1 ? 192 : 120, 50, 60);
+    };
+    form.ResolutionChanged(144, 10, 20);
+    EXPECT_EQ(moves, (std::vector<Bounds>{{10, 20, 306, 175}, {50, 60, 406, 225}}));
+    EXPECT_EQ(form.PixelsPerInch(), 120);
+    EXPECT_EQ(h.Record(form).appliedDpi, 120);
+    EXPECT_EQ(Of(&form), (Bounds{50, 60, 406, 225}));
+    EXPECT_EQ(Of(button), (Bounds{10, 50, 100, 30}));
+    EXPECT_EQ(label->Width(), 40); // measured again in the new font
+
+    // A change to the resolution just laid out moves the window no more.
+    moves.clear();
+    whileMoving = [this] { form.ResolutionChanged(96, 70, 80); };
+    form.ResolutionChanged(96, 30, 40);
+    EXPECT_EQ(moves, (std::vector<Bounds>{{30, 40, 206, 125}}));
+    EXPECT_EQ((std::array{form.LayoutAt(144)->width, form.LayoutAt(144)->height}),
+              (std::array{306, 175}));
+}
+
+TEST_F(Dialog, AFramelessFormIsPlacedAgainRatherThanReshaped) {
+    int placed = 0;
+    form.OnDisplayChange = [&](forms::TObject*) { ++placed; };
+    form.SetBorderStyle(forms::TBorderStyle::bsNone);
+    form.SetBounds(0, 0, 1280, 1024);
+    moves.clear();
+    form.ResolutionChanged(144, 10, 20);
+    EXPECT_EQ(placed, 1);
+    EXPECT_TRUE(moves.empty());
+    EXPECT_EQ(Of(&form), (Bounds{0, 0, 1280, 1024}));
+    EXPECT_EQ(form.PixelsPerInch(), 144);
+    EXPECT_FALSE(form.LayoutAt(144));
+}
+
+// No resolution below one lays the form out or divides by it; at one the font measures no height
+// and the layout keeps its design. Design values below one shape no form at all.
+TEST_F(Dialog, ResolutionsOfZeroAndOneLeaveTheLayoutAsDesigned) {
+    form.ResolutionChanged(0, 10, 20);
+    EXPECT_FALSE(form.LayoutAt(0));
+    EXPECT_TRUE(moves.empty());
+    EXPECT_EQ(form.PixelsPerInch(), 96);
+    EXPECT_EQ(form.Font().height, 16);
+    form.ResolutionChanged(1, 10, 20);
+    EXPECT_EQ(moves, (std::vector<Bounds>{{10, 20, 206, 125}}));
+    EXPECT_EQ(Of(button), (Bounds{8, 40, 80, 24}));
+
+    forms::TForm other(nullptr, "TTest");
+    other.ScaleForScreen(0, 16);
+    other.ScaleForScreen(96, 0);
+    EXPECT_FALSE(other.LayoutAt(96));
 }
 
 } // namespace

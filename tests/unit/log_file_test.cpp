@@ -1,55 +1,24 @@
-#include <gtest/gtest.h>
+#include <stdexcept>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
-
-#include "log/activity_log.h"
-#include "log_entry_bytes.h"
-#include "platform/files.h"
+#include "platform/text.h"
+#include "show_test_support.h"
 
 namespace fs = std::filesystem;
+using show_test::LogFolder;
+using test_support::ReadAll;
 
 namespace {
 
-class FakeClock final : public platform::Clock {
-public:
-    platform::LocalTime now{2025, 1, 2, 4, 15, 4, 5, 678};
-    platform::LocalTime Now() override { return now; }
-    void Sleep(unsigned milliseconds) override {
-        now.second += static_cast<int>(milliseconds / 1000);
-    }
-};
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteAll(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// A fresh folder for the log, the fake clock installed, and LogFilePath put back afterwards.
+// A folder of its own for the log, a clock that stands still, and the system's clock afterwards.
 class LogFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("germ-log-" + std::to_string(std::random_device{}()));
-        fs::create_directories(dir_);
-        saved_ = LogFilePath;
-        LogFilePath = (dir_ / "prank.txt").string();
+        LogFilePath = logFolder.LogPath();
         platform::SetClock(&clock_);
     }
-    void TearDown() override {
-        platform::SetClock(nullptr);
-        SetLogModulePath("");
-        LogFilePath = saved_;
-        fs::remove_all(dir_);
-    }
-    fs::path dir_;
-    FakeClock clock_;
-    std::string saved_;
+    void TearDown() override { platform::SetClock(nullptr); }
+    LogFolder logFolder;
+    test_support::FixedClock clock_;
 };
 
 // On the host the locale's defaults stand: "M/d/yy", 12-hour, "am"/"pm" after the time.
@@ -68,7 +37,7 @@ TEST_F(LogFile, EntriesAreStampAndTextInCodePage932) {
 
 TEST_F(LogFile, ExistingContentIsKeptAndTheRunAppendedInOrder) {
     const std::string old("old \x82\xa0 content\r\n\x00\xff end", 22);
-    WriteAll(LogFilePath, old);
+    std::ofstream(LogFilePath, std::ios::binary) << old;
     AppendLogEntry(activity_log::kStartText, true);
     clock_.Sleep(2000);
     LogChoice(7);
@@ -89,31 +58,48 @@ TEST_F(LogFile, FailuresAreSilent) {
     EXPECT_TRUE(fs::is_empty(LogFilePath));
 
     // A missing folder, and no path at all.
-    LogFilePath = (dir_ / "missing" / "prank.txt").string();
+    LogFilePath = (logFolder.Path() / "missing" / "prank.txt").string();
     AppendLogEntry(activity_log::kStartText, true);
-    EXPECT_FALSE(fs::exists(dir_ / "missing"));
+    EXPECT_FALSE(fs::exists(logFolder.Path() / "missing"));
     LogFilePath.clear();
     AppendLogEntry(activity_log::kStartText, true);
     // Nothing was made anywhere in the folder but the one folder the test put there.
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator{}), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(logFolder.Path()), fs::directory_iterator{}), 1);
 }
 
-TEST_F(LogFile, StartLogWritesBesideTheExecutable) {
+TEST_F(LogFile, StartLogWritesBesideTheExecutableAndNowhereWhenItsPathCannotBeTold) {
     // Where a test puts it.
-    SetLogModulePath((dir_ / "prank.exe").string());
     StartLog();
-    SetLogModulePath("");
-    EXPECT_EQ(LogFilePath, (dir_ / "prank.txt").string());
+    EXPECT_EQ(LogFilePath, logFolder.LogPath());
     EXPECT_EQ(ReadAll(LogFilePath), kStamp + log_bytes::kStart);
 
-    // The running executable's own; the file goes again unless it was there before.
-    // This test program has no extension, so ".txt" is appended to its name.
+    // The running executable's own, as the system tells it (its full path, of the file itself);
+    // the file goes again unless it was there before. This test program has no extension, so
+    // ".txt" is appended to its name.
+    platform::SetModuleFileNameSource(nullptr);
     const std::string beside = fs::read_symlink("/proc/self/exe").string() + ".txt";
     const bool existed = fs::exists(beside);
-    const std::string before = existed ? ReadAll(beside) : std::string();
+    const std::string before = ReadAll(beside);
     StartLog();
     EXPECT_EQ(LogFilePath, beside);
     EXPECT_EQ(ReadAll(beside), before + kStamp + log_bytes::kStart);
+
+    // A system that cannot tell: no path (the last one is not kept) and no entry anywhere.
+    platform::SetModuleFileNameSource([]() -> std::string { throw std::runtime_error("none"); });
+    StartLog();
+    EXPECT_EQ(LogFilePath, "");
+    EXPECT_EQ(ReadAll(beside), before + kStamp + log_bytes::kStart);
     if (!existed)
         fs::remove(beside);
+}
+
+TEST(PlatformText, Utf8ToCp932) {
+    EXPECT_EQ(platform::Utf8ToCp932("abc\r\n"), "abc\r\n");
+    EXPECT_EQ(platform::Utf8ToCp932("表ソ"), "\x95\x5c\x83\x5c");
+    EXPECT_EQ(platform::Utf8ToCp932("午後"), "\x8c\xdf\x8c\xe3");
+    // Not in code page 932, and not UTF-8 at all: one "?" each, the rest goes on.
+    EXPECT_EQ(platform::Utf8ToCp932("a\xc3\xa9z"), "a?z");
+    EXPECT_EQ(platform::Utf8ToCp932("a\xffz"), "a?z");
+    EXPECT_EQ(platform::Utf8ToCp932("a\xe8\xa1"), "a?");
+    EXPECT_EQ(platform::Utf8ToCp932(""), "");
 }

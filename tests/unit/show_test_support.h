@@ -2,17 +2,18 @@
 // Builds the program's application object and main window on the headless backend in virtual
 // time, the way the entry does, for the show's tests.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
-#include <stdexcept>
+#include <source_location>
 #include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 
+#include "../shared/test_support.h"
 #include "forms/headless/harness.h"
 #include "log/activity_log.h"
+#include "platform/files.h"
 #include "show/show.h"
 #include "show/texts.h"
 #include "ui/Unit1.h"
@@ -24,36 +25,38 @@ using forms::headless::BoxRecord;
 namespace texts = show::texts;
 
 inline constexpr int kTick = 125;
+// The virtual clock starts at 2024-05-01 10:00:00; on the host the locale's defaults stand
+// ("M/d/yy", 12-hour, "am" after the time).
+inline const std::string kStartStamp = "5/1/24 10:00:00 am";
 
 // A folder of the test's own for the program's log, removed with everything in it afterwards:
 // the program runs as if it were <folder>/Germcatcher.exe and so logs to <folder>/Germcatcher.txt.
-class LogFolder {
+class LogFolder : public test_support::TempFolder {
 public:
     LogFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "germ-unit-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            throw std::runtime_error("no temporary folder for the log");
-        dir_ = pattern;
-        SetLogModulePath((dir_ / "Germcatcher.exe").string());
+        platform::SetModuleFileNameSource(
+            [exe = (Path() / "Germcatcher.exe").string()] { return exe; });
     }
     ~LogFolder() {
-        SetLogModulePath("");
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
+        platform::SetModuleFileNameSource(nullptr);
+        LogFilePath.clear();
     }
-    LogFolder(const LogFolder&) = delete;
-    LogFolder& operator=(const LogFolder&) = delete;
-
-    std::string Path() const { return (dir_ / "Germcatcher.txt").string(); }
-    std::string Read() const {
-        std::ifstream in(Path(), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-
-private:
-    std::filesystem::path dir_;
+    std::string LogPath() const { return (Path() / "Germcatcher.txt").string(); }
+    std::string Read() const { return test_support::ReadAll(LogPath()); }
 };
+
+// The boxes' texts and flags, in order; every box of the program bears its name as caption.
+inline void ExpectBoxes(const std::vector<BoxRecord>& boxes,
+                        const std::vector<std::pair<std::string_view, unsigned>>& expected,
+                        std::source_location at = std::source_location::current()) {
+    const ::testing::ScopedTrace trace(at.file_name(), static_cast<int>(at.line()), "boxes");
+    std::vector<std::tuple<std::string_view, std::string_view, unsigned>> seen, wanted;
+    for (const BoxRecord& box : boxes)
+        seen.emplace_back(box.text, box.caption, box.flags);
+    for (const auto& [text, flags] : expected)
+        wanted.emplace_back(text, "Germcatcher", flags);
+    EXPECT_EQ(seen, wanted);
+}
 
 class ShowTest : public ::testing::Test {
 protected:
@@ -87,20 +90,5 @@ protected:
     forms::headless::Harness h; // first in, last out
     std::unique_ptr<forms::TApplication> app;
 };
-
-// The log with each entry's time stamp left out: the entry texts, in order, byte for byte.
-inline std::string WithoutStamps(const std::string& log) {
-    std::string out;
-    size_t at = 0;
-    while (at < log.size()) {
-        const size_t text = log.find("\r\n", at);
-        const size_t end = text == std::string::npos ? text : log.find("\r\n\r\n", text + 2);
-        if (end == std::string::npos)
-            return out + log.substr(at); // a torn tail stays for the comparison to show
-        out += log.substr(text, end + 4 - text);
-        at = end + 4;
-    }
-    return out;
-}
 
 } // namespace show_test

@@ -1,9 +1,8 @@
 // The main window as built, the opening question with its log entries, the first phase, the
 // start-up show requests, and scaling for the screen.
 #include <array>
-#include <ostream>
+#include <iterator>
 
-#include "log_entry_bytes.h"
 #include "platform/text.h"
 #include "show_test_support.h"
 
@@ -13,11 +12,8 @@ using namespace show_test;
 using forms::TBorderStyle;
 using forms::TWindowState;
 
-// The virtual clock starts at 2024-05-01 10:00:00; on the host the locale's defaults stand
-// ("M/d/yy", 12-hour, "am" after the time).
-const std::string kStartStamp = "5/1/24 10:00:00 am";
-
 struct PathCase {
+    const char* name;
     int answer;
     std::string_view status;
     int max;
@@ -25,31 +21,32 @@ struct PathCase {
     const std::string* entry;
 };
 
-// Keeps test output readable (the default prints the struct's raw bytes).
-void PrintTo(const PathCase& c, std::ostream* os) {
-    *os << "answer " << c.answer;
-}
+const PathCase kPaths[] = {
+    {"Yes", forms::IDYES_, texts::kEraseStatus, 50, 1, &log_bytes::kYes},
+    {"No", forms::IDNO_, texts::kAddressBookStatus, 16, 0, &log_bytes::kNo},
+    // A box that fails returns 0, which takes the No path.
+    {"FailedBox", 0, texts::kAddressBookStatus, 16, 0, &log_bytes::kNo},
+};
 
-class OpeningPaths : public ShowTest, public ::testing::WithParamInterface<PathCase> {};
+// Over the rows by their index (a struct would print as its raw bytes).
+class OpeningPaths : public ShowTest, public ::testing::WithParamInterface<size_t> {};
 
 TEST_P(OpeningPaths, QuestionFirstThenBothEntriesThenTheFirstPhase) {
-    const PathCase& c = GetParam();
+    const PathCase& c = kPaths[GetParam()];
     const std::string start = kStartStamp + log_bytes::kStart;
     const std::string choice = "5/1/24 10:00:03 am" + *c.entry;
 
-    Build(c.answer, 3000); // the user reads the question for 3 s
+    CloseUnlocked = SequenceDone = true; // as another window's show may have left them
+    Build(c.answer, 3000);               // the user reads the question for 3 s
     ASSERT_EQ(h.Boxes().size(), 1u);
-    const BoxRecord& q = h.Boxes()[0];
-    EXPECT_EQ(q.text, texts::kQuestionText);
-    EXPECT_EQ(q.caption, "Germcatcher");
-    EXPECT_EQ(q.flags, 0x34u);
-    EXPECT_FALSE(q.mainFormVisible);
+    ExpectBoxes(h.Boxes(), {{texts::kQuestionText, 0x34}});
+    EXPECT_FALSE(h.Boxes()[0].mainFormVisible);
     EXPECT_EQ(AnswerCode, c.answer);
     EXPECT_FALSE(CloseUnlocked);
     EXPECT_FALSE(SequenceDone);
 
     EXPECT_EQ(logFolder.Read(), start + choice);
-    EXPECT_EQ(LogFilePath, logFolder.Path());
+    EXPECT_EQ(LogFilePath, logFolder.LogPath());
 
     // Nothing of the phase is loaded, and nothing ticks, before the window is shown.
     EXPECT_FALSE(Form1->Visible());
@@ -59,6 +56,7 @@ TEST_P(OpeningPaths, QuestionFirstThenBothEntriesThenTheFirstPhase) {
 
     Form1->Show();
     EXPECT_EQ(Form1->Label1->Caption(), c.status);
+    EXPECT_EQ(Form1->Label1->Width(), 16 * 16); // sixteen full-width characters
     EXPECT_EQ(Form1->ProgressBar1->Max(), c.max);
     EXPECT_EQ(Position(), 0);
     EXPECT_EQ(PhaseCount, c.phaseCount);
@@ -71,17 +69,8 @@ TEST_P(OpeningPaths, QuestionFirstThenBothEntriesThenTheFirstPhase) {
     EXPECT_EQ(h.Ticks()[0].atMs, shownAt + kTick);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, OpeningPaths,
-    ::testing::Values(PathCase{forms::IDYES_, texts::kEraseStatus, 50, 1, &log_bytes::kYes},
-                      PathCase{forms::IDNO_, texts::kAddressBookStatus, 16, 0, &log_bytes::kNo},
-                      // A box that fails returns 0, which takes the No path.
-                      PathCase{0, texts::kAddressBookStatus, 16, 0, &log_bytes::kNo}),
-    [](const ::testing::TestParamInfo<PathCase>& info) -> std::string {
-        return info.param.answer == forms::IDYES_  ? "Yes"
-               : info.param.answer == forms::IDNO_ ? "No"
-                                                   : "FailedBox";
-    });
+INSTANTIATE_TEST_SUITE_P(Answers, OpeningPaths, ::testing::Range<size_t>(0, std::size(kPaths)),
+                         [](const auto& info) { return std::string(kPaths[info.param].name); });
 
 using Window = ShowTest;
 
@@ -94,35 +83,64 @@ TEST_F(Window, IsACentredAlwaysOnTopDialogOfTheDesignedClientSize) {
     EXPECT_EQ(Form1->BorderStyle(), TBorderStyle::bsDialog);
     EXPECT_EQ(Form1->FormStyle(), forms::TFormStyle::fsStayOnTop);
     EXPECT_EQ(Form1->Font().name, texts::kFontName);
+    EXPECT_EQ(Form1->Font().charset, 128); // Shift_JIS
     EXPECT_EQ(Form1->Left(), (1600 - Form1->Width()) / 2);
     EXPECT_EQ(Form1->Top(), (900 - Form1->Height()) / 2);
     EXPECT_EQ(Form1->btnCancel->Caption(), texts::kCancelCaption);
+
+    // Centred at the first show only: moved, hidden and shown again, it keeps its place.
+    Form1->SetBounds(5, 6, Form1->Width(), Form1->Height());
+    Form1->Hide();
+    Form1->Show();
+    EXPECT_EQ((std::array{Form1->Left(), Form1->Top()}), (std::array{5, 6}));
+
+    // A change of the settings announced to the application reaches the window's handler.
+    int reached = 0;
+    ASSERT_TRUE(app->OnSettingChange);
+    app->OnSettingChange = [&, handler = app->OnSettingChange](forms::TObject* sender) {
+        ++reached;
+        handler(sender);
+    };
+    h.AnnounceSettingChange();
+    EXPECT_EQ(reached, 1);
 }
 
-TEST_F(Window, ScalesWithTheMeasuredTextHeightOnlyWhenTheResolutionDiffers) {
-    h.SetPixelsPerInch(144);
-    h.SetMeasuredTextHeight(24);
-    Build(forms::IDNO_);
-    EXPECT_EQ(Form1->Font().height, 24);
-    EXPECT_EQ(Form1->ClientWidth(), 444);
-    EXPECT_EQ(Form1->ClientHeight(), 192);
-    const auto* bar = Form1->ProgressBar1;
-    EXPECT_EQ((std::array{bar->Left(), bar->Top(), bar->Width(), bar->Height()}),
-              (std::array{12, 96, 422, 26}));
-    const auto* button = Form1->btnCancel;
-    EXPECT_EQ((std::array{button->Left(), button->Top(), button->Width(), button->Height()}),
-              (std::array{156, 144, 134, 38}));
-    EXPECT_EQ(Form1->Label1->Top(), 24);
-    EXPECT_EQ(Form1->Label1->Height(), 24);
-    app.reset();
+// Started maximised, the window reaches FormShow maximised, and FormShow restores it before it
+// appears.
+TEST_F(Window, AMaximisedStartIsRestoredByFormShow) {
+    h.SetStartupShowCommand(forms::kShowMaximized);
+    h.SetLoopLimit(0);
+    Build(forms::IDYES_);
+    std::vector<TWindowState> seen;
+    Form1->OnShow = [&, formShow = Form1->OnShow](forms::TObject* sender) {
+        seen.push_back(Form1->WindowState());
+        formShow(sender);
+        seen.push_back(Form1->WindowState());
+    };
+    app->Run();
+    EXPECT_EQ(seen, (std::vector{TWindowState::wsMaximized, TWindowState::wsNormal}));
+    EXPECT_TRUE(Form1->Visible());
+}
 
-    // At the design resolution nothing is scaled, whatever the font measures.
-    h.SetPixelsPerInch(96);
-    h.SetMeasuredTextHeight(20);
-    Build(forms::IDNO_);
-    EXPECT_EQ(Form1->Font().height, 16);
-    EXPECT_EQ(Form1->ClientWidth(), 296);
-    EXPECT_EQ(Form1->ProgressBar1->Width(), 281);
+// At the design resolution nothing is scaled, whatever the font measures.
+TEST_F(Window, ScalesWithTheMeasuredTextHeightOnlyWhenTheResolutionDiffers) {
+    // The font's height; the client size; the bar's and the button's left, top, width and
+    // height; the label's top and height.
+    for (const auto& [ppi, measured, font, layout] :
+         {std::tuple{144, 24, 24, std::array{444, 192, 12, 96, 422, 26, 156, 144, 134, 38, 24, 24}},
+          std::tuple{96, 20, 16, std::array{296, 128, 8, 64, 281, 17, 104, 96, 89, 25, 16, 16}}}) {
+        h.SetPixelsPerInch(ppi);
+        h.SetMeasuredTextHeight(measured);
+        Build(forms::IDNO_);
+        const forms::TControl *bar = Form1->ProgressBar1, *button = Form1->btnCancel;
+        EXPECT_EQ(Form1->Font().height, font);
+        EXPECT_EQ(
+            (std::array{Form1->ClientWidth(), Form1->ClientHeight(), bar->Left(), bar->Top(),
+                        bar->Width(), bar->Height(), button->Left(), button->Top(), button->Width(),
+                        button->Height(), Form1->Label1->Top(), Form1->Label1->Height()}),
+            layout);
+        app.reset();
+    }
 }
 
 } // namespace

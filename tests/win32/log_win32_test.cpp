@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "../unit/log_entry_bytes.h"
+#include "../shared/test_support.h"
 #include "log/activity_log.h"
 #include "platform/files.h"
 #include "platform/win32/wide.h"
@@ -10,26 +10,7 @@
 
 namespace {
 
-class FixedClock final : public platform::Clock {
-public:
-    platform::LocalTime now{2025, 1, 2, 4, 15, 4, 5, 678};
-    platform::LocalTime Now() override { return now; }
-    void Sleep(unsigned) override {}
-};
-
-std::string ReadAll(const std::string& path) {
-    const HANDLE h =
-        ::CreateFileW(platform::win32::Widen(path).c_str(), GENERIC_READ,
-                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return {};
-    std::string out(1 << 20, '\0');
-    DWORD n = 0;
-    ::ReadFile(h, out.data(), static_cast<DWORD>(out.size()), &n, nullptr);
-    ::CloseHandle(h);
-    out.resize(n);
-    return out;
-}
+using test_support::ReadAll;
 
 std::string Cp932(const std::wstring& text) {
     std::string out(text.size() * 2, '\0');
@@ -49,9 +30,9 @@ TEST(LogWin32, StartLogAndChoiceBesideTheExecutable) {
     const DWORD n = ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
     ASSERT_GT(n, 4u);
     const std::wstring log = std::wstring(exe, n - 4) + L".txt";
-    const std::string before = ReadAll(platform::win32::Narrow(log));
+    const std::string before = ReadAll(log);
 
-    FixedClock clock;
+    test_support::FixedClock clock;
     platform::SetClock(&clock);
     ReloadLogSettings();
     StartLog();
@@ -64,5 +45,6 @@ TEST(LogWin32, StartLogAndChoiceBesideTheExecutable) {
     const std::string start = Cp932(stamp_oracle::Stamp({2025, 1, 4, 2, 15, 4, 5, 0}));
     const std::string choice = Cp932(stamp_oracle::Stamp({2025, 1, 4, 2, 15, 4, 7, 0}));
     ASSERT_FALSE(start.empty());
-    EXPECT_EQ(ReadAll(LogFilePath), before + start + log_bytes::kStart + choice + log_bytes::kYes);
+    EXPECT_EQ(ReadAll(platform::win32::Widen(LogFilePath)),
+              before + start + log_bytes::kStart + choice + log_bytes::kYes);
 }

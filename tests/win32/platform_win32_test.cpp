@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "../unit/log_entry_bytes.h"
+#include "../shared/test_support.h"
 #include "log/activity_log.h"
 #include "platform/files.h"
 #include "platform/locale.h"
@@ -31,57 +31,28 @@ bool Exists(const std::wstring& path) {
     return ::GetFileAttributesW(Extended(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::string ReadAll(const std::wstring& path) {
-    const HANDLE h =
-        ::CreateFileW(Extended(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                      nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return "<unreadable>";
-    std::string out(1 << 16, '\0');
-    DWORD n = 0;
-    ::ReadFile(h, out.data(), static_cast<DWORD>(out.size()), &n, nullptr);
-    ::CloseHandle(h);
-    out.resize(n);
-    return out;
+using test_support::ReadAll;
+using test_support::TempFolder;
+
+// A file in the folder, by its UTF-8 path.
+std::string File(const TempFolder& dir, const wchar_t* name) {
+    return Narrow((dir.Path() / name).wstring());
 }
 
-// Works at any depth, unlike the runtime's remove_all under Wine.
-void RemoveTree(const std::wstring& path) {
-    WIN32_FIND_DATAW found;
-    const HANDLE find = ::FindFirstFileW(Extended(path + L"\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path + L"\\" + name);
-            else
-                ::DeleteFileW(Extended(path + L"\\" + name).c_str());
-        } while (::FindNextFileW(find, &found));
-        ::FindClose(find);
-    }
-    ::RemoveDirectoryW(Extended(path).c_str());
+// Starts `program`, a copy of this one, running only the disabled child test `test` (which
+// reads its orders from the environment). Returns its process, null when it could not start.
+HANDLE StartChild(const std::wstring& program, const std::wstring& test) {
+    std::wstring command = L"\"" + program + L"\" --gtest_also_run_disabled_tests " +
+                           L"--gtest_filter=PlatformWin32Child.DISABLED_" + test;
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE,
+                          CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+        return nullptr;
+    ::CloseHandle(pi.hThread);
+    return pi.hProcess;
 }
-
-// A fresh folder under the temp folder, removed with everything in it afterwards.
-class TempDir {
-public:
-    TempDir() {
-        static int counter = 0;
-        wchar_t temp[MAX_PATH + 1];
-        ::GetTempPathW(MAX_PATH + 1, temp);
-        path_ = std::wstring(temp) + L"germ-plat-" + std::to_wstring(::GetCurrentProcessId()) +
-                L"-" + std::to_wstring(++counter);
-        ::CreateDirectoryW(path_.c_str(), nullptr);
-    }
-    ~TempDir() { RemoveTree(path_); }
-    const std::wstring& path() const { return path_; }
-    std::string File(const wchar_t* name) const { return Narrow(path_ + L"\\" + name); }
-
-private:
-    std::wstring path_;
-};
 
 // Entry `i` of the writer `writer` in the test of several appending programs; the lengths vary
 // so that an entry written over another leaves a torn one.
@@ -113,8 +84,8 @@ TEST(PlatformWin32Child, DISABLED_ReportModuleFileName) {
 // Wine starts no program from a path beyond MAX_PATH characters; a path of Japanese folders
 // within it still takes far more than 261 bytes in any multi-byte encoding.
 TEST(PlatformWin32, ModuleFileNameOfAJapanesePathIsReadInFull) {
-    TempDir dir;
-    std::wstring deep = dir.path();
+    TempFolder dir;
+    std::wstring deep = dir.Path().wstring();
     while (deep.size() < 200) {
         deep += L"\\表ソ能の長いフォルダ名";
         ASSERT_TRUE(::CreateDirectoryW(deep.c_str(), nullptr));
@@ -122,21 +93,13 @@ TEST(PlatformWin32, ModuleFileNameOfAJapanesePathIsReadInFull) {
     const std::wstring copy = deep + L"\\ゲーム.exe";
     ASSERT_GT(platform::Utf8ToCp932(Narrow(copy)).size(), 300u);
     ASSERT_TRUE(::CopyFileW(Widen(platform::ModuleFileName()).c_str(), copy.c_str(), FALSE));
-    const std::string report = dir.File(L"report.txt");
+    const std::string report = File(dir, L"report.txt");
     ASSERT_TRUE(::SetEnvironmentVariableW(L"GERM_MODULE_REPORT", Widen(report).c_str()));
-    std::wstring command = L"\"" + copy +
-                           L"\" --gtest_also_run_disabled_tests "
-                           L"--gtest_filter=PlatformWin32Child.DISABLED_ReportModuleFileName";
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    const BOOL started = ::CreateProcessW(copy.c_str(), command.data(), nullptr, nullptr, FALSE,
-                                          CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
+    const HANDLE child = StartChild(copy, L"ReportModuleFileName");
     ::SetEnvironmentVariableW(L"GERM_MODULE_REPORT", nullptr);
-    ASSERT_TRUE(started) << ::GetLastError();
-    ::WaitForSingleObject(pi.hProcess, 60000);
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
+    ASSERT_TRUE(child) << ::GetLastError();
+    ::WaitForSingleObject(child, 60000);
+    ::CloseHandle(child);
     const std::string seen = ReadAll(Widen(report));
     EXPECT_EQ(seen, Narrow(copy));
     EXPECT_EQ(activity_log::DeriveLogPath(seen), Narrow(deep + L"\\ゲーム.txt"));
@@ -231,8 +194,8 @@ TEST(PlatformWin32, Utf8ToCp932) {
 }
 
 TEST(PlatformWin32, AppendToFileCreatesOnlyWhenAllowedAndNeverTruncates) {
-    TempDir dir;
-    const std::string file = dir.File(L"log.txt");
+    TempFolder dir;
+    const std::string file = File(dir, L"log.txt");
     EXPECT_FALSE(platform::AppendToFile(file, "a", false));
     EXPECT_FALSE(Exists(Widen(file)));
     EXPECT_TRUE(platform::AppendToFile(file, "ab", true));
@@ -241,7 +204,7 @@ TEST(PlatformWin32, AppendToFileCreatesOnlyWhenAllowedAndNeverTruncates) {
     EXPECT_EQ(ReadAll(Widen(file)), "abcdef");
 
     // A folder bearing the name is no file to append to.
-    const std::string folder = dir.File(L"folder.txt");
+    const std::string folder = File(dir, L"folder.txt");
     ASSERT_TRUE(::CreateDirectoryW(Widen(folder).c_str(), nullptr));
     EXPECT_FALSE(platform::AppendToFile(folder, "a", true));
     EXPECT_FALSE(platform::AppendToFile(folder, "a", false));
@@ -249,8 +212,8 @@ TEST(PlatformWin32, AppendToFileCreatesOnlyWhenAllowedAndNeverTruncates) {
 }
 
 TEST(PlatformWin32, AppendToFileAlongsideOtherHandles) {
-    TempDir dir;
-    const std::string file = dir.File(L"log.txt");
+    TempFolder dir;
+    const std::string file = File(dir, L"log.txt");
     ASSERT_TRUE(platform::AppendToFile(file, "old", true));
 
     // Locked by a handle that shares nothing: the append fails and the bytes stay as they were.
@@ -297,8 +260,8 @@ TEST(PlatformWin32Child, DISABLED_AppendEntries) {
 // Several programs appending to one file at the same moment: no entry is lost or torn.
 TEST(PlatformWin32, AppendToFileFromSeveralProgramsAtOnceKeepsEveryEntry) {
     constexpr int kWriters = 4;
-    TempDir dir;
-    const std::string file = dir.File(L"log.txt");
+    TempFolder dir;
+    const std::string file = File(dir, L"log.txt");
     ASSERT_TRUE(platform::AppendToFile(file, "", true));
     const std::wstring gate = L"Local\\germ-append-" + std::to_wstring(::GetCurrentProcessId());
     const HANDLE ready = ::CreateSemaphoreW(nullptr, 0, kWriters, gate.c_str());
@@ -314,17 +277,8 @@ TEST(PlatformWin32, AppendToFileFromSeveralProgramsAtOnceKeepsEveryEntry) {
         for (int i = 0; i < 250; ++i)
             expected.push_back(AppendEntry(writer, i));
         ::SetEnvironmentVariableW(L"GERM_APPEND_WRITER", Widen(writer).c_str());
-        std::wstring command = L"\"" + self +
-                               L"\" --gtest_also_run_disabled_tests "
-                               L"--gtest_filter=PlatformWin32Child.DISABLED_AppendEntries";
-        STARTUPINFOW si{};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        if (::CreateProcessW(self.c_str(), command.data(), nullptr, nullptr, FALSE,
-                             CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) {
-            ::CloseHandle(pi.hThread);
-            children.push_back(pi.hProcess);
-        }
+        if (const HANDLE child = StartChild(self, L"AppendEntries"))
+            children.push_back(child);
     }
     for (const wchar_t* name : {L"GERM_APPEND_FILE", L"GERM_APPEND_GATE", L"GERM_APPEND_WRITER"})
         ::SetEnvironmentVariableW(name, nullptr);
@@ -359,8 +313,9 @@ TEST(PlatformWin32, AppendToFileFromSeveralProgramsAtOnceKeepsEveryEntry) {
 }
 
 TEST(PlatformWin32, AppendToFileAtPathsLongerThanMaxPath) {
-    TempDir dir;
-    std::wstring deep = dir.path();
+    TempFolder dir;
+    const std::wstring top = dir.Path().wstring();
+    std::wstring deep = top;
     while (deep.size() < 280) {
         deep += L"\\a-rather-long-folder-name";
         ASSERT_TRUE(::CreateDirectoryW(Extended(deep).c_str(), nullptr));
@@ -369,8 +324,8 @@ TEST(PlatformWin32, AppendToFileAtPathsLongerThanMaxPath) {
     ASSERT_GT(file.size(), MAX_PATH);
     EXPECT_TRUE(platform::AppendToFile(Narrow(file), "one", true));
     // Forward slashes and "." and ".." still name the same file.
-    std::wstring odd = dir.path() + L"/./" + deep.substr(dir.path().size() + 1) + L"/../" +
+    std::wstring odd = top + L"/./" + deep.substr(top.size() + 1) + L"/../" +
                        std::filesystem::path(deep).filename().wstring() + L"/prank.txt";
     EXPECT_TRUE(platform::AppendToFile(Narrow(odd), "two", false));
-    EXPECT_EQ(ReadAll(file), "onetwo");
+    EXPECT_EQ(ReadAll(Extended(file)), "onetwo");
 }

@@ -76,7 +76,10 @@ void TForm::StyleChanged() {}
 void TForm::ColorChanged() {}
 void TForm::FontChanged() {}
 void TForm::WindowStateChanged() {}
-void TForm::ApplyBounds() {}
+void TForm::ApplyBounds() {
+    if (GetState().moved)
+        GetState().moved(*this);
+}
 void TForm::CreateHandle() {}
 
 void TForm::FocusNow() {

@@ -39,6 +39,9 @@ struct State {
     int textHeight = 0;         // 0: the font's own height
     std::function<int(const std::string&, int)> textWidth;
     std::vector<TForm*> forms; // every form alive, as the system knows their windows
+    // Called each time a form's window is moved or sized: what the system does meanwhile (a
+    // change of monitor delivered while a move is made) a test does here.
+    std::function<void(TForm&)> moved;
 };
 
 State& GetState();

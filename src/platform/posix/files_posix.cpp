@@ -7,7 +7,7 @@
 
 namespace platform {
 
-std::string ModuleFileName() {
+std::string SystemModuleFileName() {
     std::vector<char> buffer(256);
     for (;;) {
         const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());

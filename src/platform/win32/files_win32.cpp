@@ -10,7 +10,7 @@
 
 namespace platform {
 
-std::string ModuleFileName() {
+std::string SystemModuleFileName() {
     // The path is read in full, however long the installation folder is.
     std::wstring buffer(MAX_PATH + 1, L'\0');
     for (;;) {
