@@ -101,8 +101,10 @@ file(GLOB probe_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/probe/*.cpp)
 if(probe_sources)
     add_executable(probe ${probe_sources})
     target_compile_definitions(probe PRIVATE UNICODE _UNICODE NOMINMAX)
-    # The log's stamps as the system renders them, shared with the Windows-side tests.
-    target_include_directories(probe PRIVATE ${CMAKE_SOURCE_DIR}/tests/win32)
+    # The log's stamps as the system renders them, shared with the Windows-side tests, and the
+    # look-up of a function newer than the oldest Windows.
+    target_include_directories(probe PRIVATE ${CMAKE_SOURCE_DIR}/tests/win32
+        ${CMAKE_SOURCE_DIR}/src)
     # Its map, like the program's, gives the test kit's third-party notices.
     target_link_options(probe PRIVATE -municode ${GERM_STATIC_LINK}
         -Wl,-Map=${CMAKE_BINARY_DIR}/probe.map)

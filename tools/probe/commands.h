@@ -5,6 +5,9 @@
 
 #include <string>
 
+// probe.cpp: a command's usage, from the table of commands, as the probe's failure
+int Usage(const wchar_t* name);
+
 // windows.cpp: reading and driving other processes' windows
 int List(int argc, wchar_t** argv);
 int Post(HWND h, UINT msg, WPARAM wp, LPARAM lp);

@@ -141,9 +141,6 @@ int Number(const wchar_t* s) {
 } // namespace
 
 int Input(int argc, wchar_t** argv) {
-    if (argc < 3)
-        return Fail(
-            "usage: input click X Y [BUTTON] | gesture X Y [BUTTON] | key [--pid N] NAME...");
     const std::wstring what = argv[2];
     std::vector<INPUT> inputs;
     if ((what == L"click" || what == L"gesture") && argc >= 5) {
@@ -186,12 +183,10 @@ int Input(int argc, wchar_t** argv) {
         Emit("{\"sent\":true}");
         return 0;
     }
-    return Fail("unknown input");
+    return Usage(argv[1]);
 }
 
-int Capture(int argc, wchar_t** argv) {
-    if (argc < 3)
-        return Fail("usage: capture FILE.bmp");
+int Capture(int, wchar_t** argv) {
     const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
@@ -230,9 +225,7 @@ int Capture(int argc, wchar_t** argv) {
     return 0;
 }
 
-int EndSession(int argc, wchar_t** argv) {
-    if (argc < 3)
-        return Fail("usage: endsession PID");
+int EndSession(int, wchar_t** argv) {
     struct Search {
         DWORD pid;
         std::vector<HWND> windows;
@@ -265,9 +258,7 @@ int EndSession(int argc, wchar_t** argv) {
 }
 // Changes the primary screen's size as the display settings do, and answers with the
 // screen's size then. Under Wine this works in a virtual desktop, whose size it changes.
-int Display(int argc, wchar_t** argv) {
-    if (argc < 4)
-        return Fail("usage: display WIDTH HEIGHT");
+int Display(int, wchar_t** argv) {
     DEVMODEW mode{};
     mode.dmSize = sizeof mode;
     mode.dmPelsWidth = std::wcstoul(argv[2], nullptr, 0);

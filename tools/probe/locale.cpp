@@ -43,9 +43,7 @@ std::string LocaleLine() {
 
 } // namespace
 
-int SetLocale(int argc, wchar_t** argv) {
-    if (argc < 4)
-        return Fail("usage: setlocale LCTYPE VALUE");
+int SetLocale(int, wchar_t** argv) {
     std::wstring name = argv[2];
     if (name.rfind(L"LOCALE_", 0) == 0)
         name = name.substr(7);
@@ -80,7 +78,7 @@ int Stamps(int argc, wchar_t** argv) {
     SYSTEMTIME st{};
     unsigned y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
     if (argc < 4 || std::swscanf(argv[2], L"%u-%u-%uT%u:%u:%u", &y, &mo, &d, &h, &mi, &s) != 6)
-        return Fail("usage: stamps YYYY-MM-DDTHH:MM:SS COUNT");
+        return Usage(argv[1]);
     st.wYear = static_cast<WORD>(y), st.wMonth = static_cast<WORD>(mo);
     st.wDay = static_cast<WORD>(d), st.wHour = static_cast<WORD>(h);
     st.wMinute = static_cast<WORD>(mi), st.wSecond = static_cast<WORD>(s);

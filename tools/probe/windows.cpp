@@ -2,6 +2,7 @@
 // messages.
 #include "commands.h"
 #include "output.h"
+#include "platform/win32/system_dll.h"
 
 #include <commctrl.h>
 
@@ -77,9 +78,8 @@ bool AskInt(HWND h, UINT msg, WPARAM wp, int timeoutMs, int& out) {
 }
 
 int DpiOf(HWND h) {
-    using GetDpi = UINT(WINAPI*)(HWND);
-    static const auto getDpi = reinterpret_cast<GetDpi>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    static const auto getDpi = platform::win32::DllFunction<UINT(WINAPI*)(HWND)>(
+        GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
     return getDpi ? static_cast<int>(getDpi(h)) : 0;
 }
 
@@ -245,7 +245,7 @@ bool ParseFilter(int argc, wchar_t** argv, int from, Filter& f) {
 int List(int argc, wchar_t** argv) {
     Filter f;
     if (!ParseFilter(argc, argv, 2, f))
-        return Fail("usage: list [--pid N | --name FILE | --all]");
+        return Usage(argv[1]);
     for (const Window& w : Collect(f, true, 500))
         Emit(Json(w));
     return 0;
@@ -275,7 +275,7 @@ int Watch(int argc, wchar_t** argv) {
         else if (a == L"--max-s" && i + 1 < argc)
             maxSeconds = std::wcstod(argv[++i], nullptr);
         else
-            return Fail("usage: watch --pid N [--ms 10] [--max-s 120]");
+            return Usage(argv[1]);
     }
     if (!f.pid)
         return Fail("watch needs --pid");
@@ -383,9 +383,7 @@ int CloseBox(HWND h) {
 }
 
 // The top-level window under a screen point: what a click there would reach.
-int At(int argc, wchar_t** argv) {
-    if (argc < 4)
-        return Fail("usage: at X Y");
+int At(int, wchar_t** argv) {
     const POINT p{static_cast<LONG>(std::wcstol(argv[2], nullptr, 0)),
                   static_cast<LONG>(std::wcstol(argv[3], nullptr, 0))};
     HWND hit = WindowFromPoint(p);
@@ -394,9 +392,7 @@ int At(int argc, wchar_t** argv) {
     return 0;
 }
 
-int MsgBox(int argc, wchar_t** argv) {
-    if (argc < 4)
-        return Fail("usage: msgbox TEXT FLAGS");
+int MsgBox(int, wchar_t** argv) {
     std::wstring text = argv[2];
     // Command lines cannot carry a line break, so "\n" stands for one.
     for (size_t at; (at = text.find(L"\\n")) != std::wstring::npos;)
@@ -409,9 +405,7 @@ int MsgBox(int argc, wchar_t** argv) {
 
 // WM_DPICHANGED as Windows sends it when a window meets another scaling, with the suggested
 // rectangle in the target's own memory: a pointer is not carried from one process to another.
-int DpiChanged(int argc, wchar_t** argv) {
-    if (argc < 8)
-        return Fail("usage: dpichanged HWND DPI LEFT TOP RIGHT BOTTOM");
+int DpiChanged(int, wchar_t** argv) {
     HWND h = ParseHwnd(argv[2]);
     const auto dpi = static_cast<WORD>(std::wcstoul(argv[3], nullptr, 0));
     const RECT suggested{std::wcstol(argv[4], nullptr, 0), std::wcstol(argv[5], nullptr, 0),
