@@ -3,9 +3,10 @@
 
 Fails (exit 1) unless the image has ASLR with high-entropy addresses, DEP, the terminal-server
 awareness that Windows' own linker gives a GUI program, no section that is both writable and
-executable, a manifest asking for no elevation, imports only from Windows' KnownDLLs, imports by
-name only reviewed functions that Windows 7 has (the list in imports.txt beside this file gives
-each one's oldest Windows; delay-loaded imports included), and imports exactly what that file records for the toolchain that
+executable, a manifest asking for no elevation and for no assembly but the system's Common
+Controls 6, imports only from Windows' KnownDLLs, imports by name only reviewed functions that
+Windows 7 has (the list in imports.txt beside this file gives each one's oldest Windows;
+delay-loaded imports included), and imports exactly what that file records for the toolchain that
 built it (the mingw-w64 compiler and runtime packages installed here). A refused import fails with
 its name and why; a toolchain that was never recorded, or one whose imports changed, fails with
 what differs. Prints one line per check and a closing 'N passed, N failed' line.
@@ -116,6 +117,9 @@ class Pe:
 # "Minimum supported client" of Microsoft's page for it (the first one it names). The program
 # looks a newer function up at run time where it uses it, so it still starts on Windows 7.
 WINDOWS = ("NT4", "2000", "XP", "Vista", "7", "8", "8.1", "10", "11")
+# Common Controls 6 comes from the system's side-by-side store; the token makes it Microsoft's.
+CC6 = {"name": "Microsoft.Windows.Common-Controls", "version": "6.0.0.0",
+       "publicKeyToken": "6595b64144ccf1df"}
 RECORDED = Path(__file__).resolve().parent / "imports.txt"
 # What decides the imports: the compiler (with its C++ runtime) and the Windows runtime.
 TOOLCHAIN_PACKAGES = ("g++-mingw-w64-x86-64-posix", "mingw-w64-x86-64-dev")
@@ -226,6 +230,12 @@ def main(args):
     levels = [m for ms in manifests for m in re.findall(rb'requestedExecutionLevel[^>]*level="(\w+)"', ms)]
     checks.append(("manifest asks for no elevation", levels == [b"asInvoker"],
                    ", ".join(l.decode() for l in levels) or "no requestedExecutionLevel"))
+    assemblies = [dict(re.findall(r'(\w+)\s*=\s*["\']([^"\']*)', a)) for a in re.findall(
+        r"<dependentAssembly>\s*<assemblyIdentity([^>]*)>", b"".join(manifests).decode("utf-8"))]
+    others = [a for a in assemblies if {k: a.get(k) for k in CC6} != CC6]
+    checks.append(("manifest depends only on Common Controls 6", not others, ", ".join(
+        f"{a.get('name')} {a.get('version')}" + " (private)" * ("publicKeyToken" not in a) +
+        " (refused)" * (a in others) for a in assemblies) or "no dependency"))
     dlls = pe.imports()
     foreign = [d for d in dlls if d.lower() not in KNOWN_DLLS]
     checks.append(("imports only Windows KnownDLLs", dlls and not foreign,

@@ -16,15 +16,19 @@ CXX = "x86_64-w64-mingw32-g++-posix"
 SOURCE = "#include <windows.h>\nint wmain() { MessageBoxW(0, L\"x\", L\"y\", 0); return 0; }\n"
 MANIFEST = ('<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
             '<assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion="1.0">'
+            '<dependency><dependentAssembly><assemblyIdentity type="win32" version="6.0.0.0" '
+            'name="Microsoft.Windows.Common-Controls" processorArchitecture="*"{token}/>'
+            '</dependentAssembly></dependency>'
             '<trustInfo xmlns="urn:schemas-microsoft-com:asm.v3"><security><requestedPrivileges>'
             '<requestedExecutionLevel level="{level}" uiAccess="false"/>'
             '</requestedPrivileges></security></trustInfo></assembly>\n')
+TOKEN = ' publicKeyToken="6595b64144ccf1df"'  # without it, a private assembly of that name
 
 
 class CheckPe(unittest.TestCase):
-    def build(self, level="asInvoker", flags=()):
+    def build(self, level="asInvoker", flags=(), token=TOKEN):
         d = self.enterContext(tempfile.TemporaryDirectory())
-        for name, text in (("m.manifest", MANIFEST.format(level=level)),
+        for name, text in (("m.manifest", MANIFEST.format(level=level, token=token)),
                            ("r.rc", '1 24 "m.manifest"\n'), ("s.cpp", SOURCE)):
             Path(d, name).write_text(text, encoding="utf-8")
         subprocess.run(["x86_64-w64-mingw32-windres", "r.rc", "-O", "coff", "-o", "r.o"],
@@ -68,6 +72,9 @@ class CheckPe(unittest.TestCase):
             (dict(flags=["-Wl,--disable-nxcompat"]), "DEP (NX compatible): "),
             (dict(flags=["-Wl,--disable-tsaware"]), "terminal-server aware: "),
             (dict(level="requireAdministrator"), "manifest asks for no elevation: "),
+            # Common Controls 6 in name only, a private assembly from the program's folder.
+            (dict(token=""), "manifest depends only on Common Controls 6: "
+             "Microsoft.Windows.Common-Controls 6.0.0.0 (private) (refused)"),
             # Not a KnownDLL: a copy beside the program would be loaded in its place.
             (dict(flags=["-Wl,-u,InitCommonControls", "-lcomctl32"]),
              "imports only Windows KnownDLLs: ",
