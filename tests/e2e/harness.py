@@ -107,14 +107,17 @@ class ProbeRun:
         self._err = tempfile.TemporaryFile() if stderr is None else None
         self.proc = subprocess.Popen([*wrapper, *SIDE.command([PROBE, *args])], stdin=stdin,
                                      stdout=subprocess.PIPE, stderr=self._err or stderr, env=env)
-        self.lines = queue.Queue()
+        self.lines, self.wine_said = queue.Queue(), []
         self.ended = threading.Event()
         threading.Thread(target=self._read, daemon=True).start()
 
     def _read(self):
         for line in self.proc.stdout:
             if not line.startswith(b"{"):
-                continue  # Wine's own words on the way, in the user's code page
+                # Wine's own words on the way, in the user's code page (Japanese or ASCII here),
+                # such as why it could not start the probe at all.
+                self.wine_said.append(line.decode("cp932", "replace").strip())
+                continue
             msg = json.loads(line)
             self.on_line(msg)
             self.lines.put(msg)
@@ -126,10 +129,10 @@ class ProbeRun:
         pass
 
     def said(self):
-        if not self._err:
-            return ""
-        self._err.seek(0)
-        return self._err.read().decode("utf-8", "replace").strip()[-600:]
+        if self._err:
+            self._err.seek(0)
+        return " ".join([self._err.read().decode("utf-8", "replace") if self._err else "",
+                         *self.wine_said]).strip()[-600:]
 
     def stop(self):
         if self.proc.poll() is None:
@@ -203,7 +206,8 @@ def probe(*args, timeout=30):
                 if lines or r.returncode == 0:
                     return lines
                 err.seek(0)
-                code, said = r.returncode, err.read().decode("utf-8", "replace").strip()[-600:]
+                said = err.read() + b" " + r.stdout  # with Wine's own words, as ProbeRun keeps
+                code, said = r.returncode, said.decode("cp932", "replace").strip()[-600:]
         print(f"probe {args[0]}: exit {code} and no output; {said}", file=sys.stderr)
         if attempt == 2 or args[0] not in PROBE_READS:
             raise AssertionError(f"probe {' '.join(map(str, args))} did not run (exit "
@@ -569,10 +573,12 @@ class Program(ProbeRun):
         super().__init__(["launch", winpath(exe), *([showcmd] if showcmd is not None else [])],
                          wrapper=wrapper, env=env, stderr=stderr)
         if not self._got_pid.wait(60) or self.pid is None:
+            self.ended.wait(5)  # its own exit and last words, not those of the stop below
             said = self.said()  # before stop, which closes where it is kept
             self.stop()
             raise AssertionError(f"the probe did not start {exe}: {self.error or 'no answer'}"
-                                 f" (exit {self.proc.returncode}) {said}")
+                                 f" (exit {self.proc.returncode}) " + (said or "and not a word "
+                                 "from it or Wine, though it says why it ends with a failure"))
 
     def on_line(self, msg):
         if "pid" in msg:
