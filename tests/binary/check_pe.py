@@ -146,7 +146,7 @@ def read_list(path):
         if words[0] == "toolchain":
             toolchains[words[1]] = tuple(words[2:])
         else:
-            functions[(words[0], words[1])] = [words[2], set(words[3:])]
+            functions[(words[0], words[1])] = [(words + [""])[2], set(words[3:])]
     return toolchains, functions
 
 
