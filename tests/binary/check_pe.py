@@ -3,18 +3,19 @@
 
 Fails (exit 1) unless the image has ASLR with high-entropy addresses, DEP, the terminal-server
 awareness that Windows' own linker gives a GUI program, no section that is both writable and
-executable, a manifest asking for no elevation, imports only from Windows' KnownDLLs, imports
-only functions of the reviewed list in imports.txt beside this file (each one Windows 7 has;
-delay-loaded imports included), and imports exactly what that file records for the toolchain
-that built it (the mingw-w64 compiler and runtime packages installed here). A function Windows
-7 lacks fails with its name and the Windows that has it; a toolchain that was never recorded, or
-one whose imports changed, fails with what differs. Prints one line per check and a closing
-'N passed, N failed' line.
+executable, a manifest asking for no elevation and for no assembly but the system's Common
+Controls 6, imports only from Windows' KnownDLLs, imports by name only reviewed functions that
+Windows 7 has (the list in imports.txt beside this file gives each one's oldest Windows;
+delay-loaded imports included), and imports exactly what that file records for the toolchain that
+built it (the mingw-w64 compiler and runtime packages installed here). A refused import fails with
+its name and why; a toolchain that was never recorded, or one whose imports changed, fails with
+what differs. Prints one line per check and a closing 'N passed, N failed' line.
 
     check_pe.py FILE.exe [--imports LIST]   check (against another recorded list)
     check_pe.py FILE.exe --record LIST      record the image's imports as this toolchain's
 
-Recording is the deliberate, reviewed edit that changes what the program may import.
+Recording is the deliberate, reviewed edit that changes what the program may import; it refuses
+what the check refuses, by name, and a new function needs its line with its Windows first.
 """
 import re
 import struct
@@ -112,24 +113,13 @@ class Pe:
         return re.findall(rb"<assembly.*?</assembly>", self.data, re.S)
 
 
-# Functions of those DLLs that Windows 7 does not export (or only with an update), with the
-# Windows that has them: the program looks them up at run time where it uses them, so it still
-# starts there. A new import named here gets the pointer in its failure.
-NEWER_THAN_WINDOWS_7 = {
-    "GetDpiForWindow": "Windows 10 1607", "GetDpiForSystem": "Windows 10 1607",
-    "AdjustWindowRectExForDpi": "Windows 10 1607", "GetSystemMetricsForDpi": "Windows 10 1607",
-    "SystemParametersInfoForDpi": "Windows 10 1607", "EnableNonClientDpiScaling": "Windows 10 1607",
-    "SetThreadDpiAwarenessContext": "Windows 10 1607",
-    "GetThreadDpiAwarenessContext": "Windows 10 1607",
-    "SetProcessDpiAwarenessContext": "Windows 10 1703", "SetProcessDpiAwareness": "Windows 8.1",
-    "GetSystemTimePreciseAsFileTime": "Windows 8", "WaitOnAddress": "Windows 8",
-    "WakeByAddressSingle": "Windows 8", "WakeByAddressAll": "Windows 8",
-    "CreateFile2": "Windows 8", "GetCurrentThreadStackLimits": "Windows 8",
-    "SetThreadDescription": "Windows 10 1607",
-    "SetDefaultDllDirectories": "Windows 8 (Windows 7 only with KB2533623)",
-    "AddDllDirectory": "Windows 8 (Windows 7 only with KB2533623)",
-    "RemoveDllDirectory": "Windows 8 (Windows 7 only with KB2533623)",
-}
+# Windows releases, oldest first, as imports.txt names the oldest that exports each function: the
+# "Minimum supported client" of Microsoft's page for it (the first one it names). The program
+# looks a newer function up at run time where it uses it, so it still starts on Windows 7.
+WINDOWS = ("NT4", "2000", "XP", "Vista", "7", "8", "8.1", "10", "11")
+# Common Controls 6 comes from the system's side-by-side store; the token makes it Microsoft's.
+CC6 = {"name": "Microsoft.Windows.Common-Controls", "version": "6.0.0.0",
+       "publicKeyToken": "6595b64144ccf1df"}
 RECORDED = Path(__file__).resolve().parent / "imports.txt"
 # What decides the imports: the compiler (with its C++ runtime) and the Windows runtime.
 TOOLCHAIN_PACKAGES = ("g++-mingw-w64-x86-64-posix", "mingw-w64-x86-64-dev")
@@ -147,7 +137,7 @@ def this_toolchain():
 
 
 def read_list(path):
-    """({name: versions} of the toolchains, {(dll, function): {toolchain names}})."""
+    """({name: versions} of the toolchains, {(dll, function): [Windows, {toolchain names}]})."""
     toolchains, functions = {}, {}
     for line in Path(path).read_text(encoding="utf-8").splitlines():
         words = line.split()
@@ -156,50 +146,55 @@ def read_list(path):
         if words[0] == "toolchain":
             toolchains[words[1]] = tuple(words[2:])
         else:
-            functions[(words[0], words[1])] = set(words[2:])
+            functions[(words[0], words[1])] = [(words + [""])[2], set(words[3:])]
     return toolchains, functions
 
 
 def write_list(path, toolchains, functions):
     Path(path).write_text(
-        "# What Germcatcher.exe may import: one DLL and function a line, each one that Windows 7\n"
-        "# exports, reviewed. After each, the toolchains that import it, declared below by the\n"
-        "# versions of their compiler and runtime packages. A build imports exactly what its\n"
-        "# toolchain's marks say; check_pe.py FILE.exe --record writes the marks of the toolchain\n"
-        "# that is installed. A change here is deliberate: a function Windows 7 lacks is looked up\n"
-        "# at run time instead of imported.\n" +
+        "# What Germcatcher.exe may import: one DLL and function a line, reviewed, then the oldest\n"
+        "# Windows that exports it (Microsoft's \"Minimum supported client\"; msvcrt.dll's exports\n"
+        "# and the x64 unwinding name none: XP x64, whose DLLs export them all), then the\n"
+        "# toolchains that import it, declared below by their compiler and runtime packages. A\n"
+        "# build imports exactly what its toolchain's marks say; check_pe.py FILE.exe --record\n"
+        "# writes the installed toolchain's marks; a new function needs its line first.\n" +
         "".join(f"toolchain {name} {' '.join(v)}\n" for name, v in sorted(toolchains.items())) +
-        "".join(f"{dll} {name} {' '.join(sorted(marks))}\n"
-                for (dll, name), marks in sorted(functions.items()) if marks), encoding="utf-8")
+        "".join(f"{dll} {name} {windows} {' '.join(sorted(marks))}\n"
+                for (dll, name), (windows, marks) in sorted(functions.items()) if marks),
+        encoding="utf-8")
+
+
+def refused(imports, functions):
+    """Why imports fail the review, each reason with the imports it names; empty if none does."""
+    why = {}
+    for dll, name in sorted(imports):
+        windows = functions.get((dll, name), [""])[0]
+        reason = ("imported by ordinal" if name.startswith("#") else
+                  "not reviewed with its Windows" if windows not in WINDOWS else
+                  "newer than Windows 7" if WINDOWS.index(windows) > WINDOWS.index("7") else "")
+        why.setdefault(reason, []).append(f"{dll} {name}" + f" (Windows {windows})" * (
+            reason.startswith("newer")))
+    return "; ".join(f"{reason}: {', '.join(items)}" for reason, items in why.items() if reason)
 
 
 def record(path, imports):
-    newer = sorted(f"{dll} {name} (only from {NEWER_THAN_WINDOWS_7[name]} on)"
-                   for dll, name in imports if name in NEWER_THAN_WINDOWS_7)
-    if newer:
-        sys.exit("check_pe: not recorded, Windows 7 lacks " + ", ".join(newer))
-    name, versions = this_toolchain()
     toolchains, functions = read_list(path) if Path(path).exists() else ({}, {})
+    refusal = refused(imports, functions)
+    if refusal:
+        sys.exit(f"check_pe: not recorded, {refusal} (a new function needs its line first)")
+    name, versions = this_toolchain()
     toolchains[name] = versions
-    for item in set(functions) | imports:
-        marks = functions.setdefault(item, set())
+    for item, (_, marks) in functions.items():
         (marks.add if item in imports else marks.discard)(name)
     write_list(path, toolchains, functions)
     return f"recorded {len(imports)} imports of {name} ({', '.join(versions)}) in {path}"
 
 
-def named(item):
-    newer = NEWER_THAN_WINDOWS_7.get(item[1])
-    return f"{item[0]} {item[1]}" + (f" (only from {newer} on)" if newer else "")
-
-
 def import_checks(imports, path):
     toolchains, functions = read_list(path)
-    # What no reviewed list may excuse, and what the list never accepted.
-    refused = sorted(i for i in imports if i not in functions or i[1] in NEWER_THAN_WINDOWS_7)
-    reviewed = ("imports only reviewed functions that Windows 7 has", not refused,
-                f"{len(imports)} functions" if not refused else
-                f"not reviewed: {', '.join(map(named, refused))}")
+    refusal = refused(imports, functions)
+    reviewed = ("imports only reviewed functions that Windows 7 has", not refusal,
+                refusal or f"{len(imports)} functions, by name")
     name, versions = this_toolchain()
     mine = [n for n, v in toolchains.items() if v == versions]
     if not mine:
@@ -207,11 +202,11 @@ def import_checks(imports, path):
                            f"no record for {', '.join(versions)} (recorded: " +
                            "; ".join(f"{n} {' '.join(v)}" for n, v in sorted(toolchains.items())) +
                            "); review its imports and record them")]
-    recorded = {item for item, marks in functions.items() if mine[0] in marks}
+    recorded = {item for item, (_, marks) in functions.items() if mine[0] in marks}
     new, gone = sorted(imports - recorded), sorted(recorded - imports)
     detail = (f"{len(imports)} functions as recorded for {mine[0]}" if not new and not gone else
-              "; ".join([f"new: {', '.join(map(named, new))}"] * bool(new) +
-                        [f"no longer imported: {', '.join(map(named, gone))}"] * bool(gone)) +
+              "; ".join([f"new: {', '.join(map(' '.join, new))}"] * bool(new) +
+                        [f"no longer imported: {', '.join(map(' '.join, gone))}"] * bool(gone)) +
               " (record the list again only as a reviewed change)")
     return [reviewed, ("imports as recorded for this toolchain", not new and not gone, detail)]
 
@@ -235,6 +230,12 @@ def main(args):
     levels = [m for ms in manifests for m in re.findall(rb'requestedExecutionLevel[^>]*level="(\w+)"', ms)]
     checks.append(("manifest asks for no elevation", levels == [b"asInvoker"],
                    ", ".join(l.decode() for l in levels) or "no requestedExecutionLevel"))
+    assemblies = [dict(re.findall(r'(\w+)\s*=\s*["\']([^"\']*)', a)) for a in re.findall(
+        r"<dependentAssembly>\s*<assemblyIdentity([^>]*)>", b"".join(manifests).decode("utf-8"))]
+    others = [a for a in assemblies if {k: a.get(k) for k in CC6} != CC6]
+    checks.append(("manifest depends only on Common Controls 6", not others, ", ".join(
+        f"{a.get('name')} {a.get('version')}" + " (private)" * ("publicKeyToken" not in a) +
+        " (refused)" * (a in others) for a in assemblies) or "no dependency"))
     dlls = pe.imports()
     foreign = [d for d in dlls if d.lower() not in KNOWN_DLLS]
     checks.append(("imports only Windows KnownDLLs", dlls and not foreign,

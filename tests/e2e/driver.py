@@ -54,14 +54,17 @@ class ProbeRun:
         self._err = tempfile.TemporaryFile() if stderr is None else None
         self.proc = subprocess.Popen([*wrapper, *SIDE.probe_command(args, desktop)], stdin=stdin,
                                      stdout=subprocess.PIPE, stderr=self._err or stderr, env=env)
-        self.lines = queue.Queue()
+        self.lines, self.wine_said = queue.Queue(), []
         self.ended = threading.Event()
         threading.Thread(target=self._read, daemon=True).start()
 
     def _read(self):
         for line in self.proc.stdout:
             if not line.startswith(b"{"):
-                continue  # Wine's own words on the way, in the user's code page
+                # Wine's own words on the way, in the user's code page (Japanese or ASCII here),
+                # such as why it could not start the probe at all.
+                self.wine_said.append(line.decode("cp932", "replace").strip())
+                continue
             msg = json.loads(line)
             self.on_line(msg)
             self.lines.put(msg)
@@ -73,10 +76,10 @@ class ProbeRun:
         pass
 
     def said(self):
-        if not self._err:
-            return ""
-        self._err.seek(0)
-        return self._err.read().decode("utf-8", "replace").strip()[-600:]
+        if self._err:
+            self._err.seek(0)
+        return " ".join([self._err.read().decode("utf-8", "replace") if self._err else "",
+                         *self.wine_said]).strip()[-600:]
 
     def stop(self):
         if self.proc.poll() is None:
@@ -153,7 +156,8 @@ def probe(*args, timeout=30, desktop=None):
                 if lines or r.returncode == 0:
                     return lines
                 err.seek(0)
-                code, said = r.returncode, err.read().decode("utf-8", "replace").strip()[-600:]
+                said = err.read() + b" " + r.stdout  # with Wine's own words, as ProbeRun keeps
+                code, said = r.returncode, said.decode("cp932", "replace").strip()[-600:]
         print(f"probe {args[0]}: exit {code} and no output; {said}", file=sys.stderr)
         if attempt == 2 or args[0] not in PROBE_READS:
             raise AssertionError(f"probe {' '.join(map(str, args))} did not run (exit "

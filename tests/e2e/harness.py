@@ -67,10 +67,12 @@ class Program(ProbeRun):
         super().__init__(["launch", winpath(exe), *([showcmd] if showcmd is not None else [])],
                          wrapper=wrapper, env=env, stderr=stderr, desktop=desktop)
         if not self._got_pid.wait(60) or self.pid is None:
+            self.ended.wait(5)  # its own exit and last words, not those of the stop below
             said = self.said()  # before stop, which closes where it is kept
             self.stop()
             raise AssertionError(f"the probe did not start {exe}: {self.error or 'no answer'}"
-                                 f" (exit {self.proc.returncode}) {said}")
+                                 f" (exit {self.proc.returncode}) " + (said or "and not a word "
+                                 "from it or Wine, though it says why it ends with a failure"))
 
     def on_line(self, msg):
         if "pid" in msg:

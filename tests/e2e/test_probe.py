@@ -3,6 +3,7 @@
 import sys
 import unittest
 from pathlib import Path
+from unittest import mock
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import harness as h  # noqa: E402
@@ -45,6 +46,13 @@ class ProbeReadsAndAnswersBoxes(h.GermTestCase):
         self.assertEqual(h.box_buttons(box), [h.IDOK])
         self.assertFalse(h.box_has_icon(box))
         self.assertEqual(self.answer(proc, box, h.IDOK, False), '{"result":1}')
+
+    def test_a_probe_that_fails_says_why_with_its_own_exit_code(self):
+        # The probe's own words, and Wine's (on standard output) when it cannot load the probe.
+        for probe, said in ((h.PROBE, r"\(exit 2\) probe: CreateProcess failed"),
+                            (h.ROOT / "LICENSE", r"\(exit 1\) \S")):
+            with self.subTest(said), mock.patch("driver.PROBE", probe):
+                self.assertRaisesRegex(AssertionError, said, h.Program, h.BUILD / "missing.exe")
 
 
 class LogParser(unittest.TestCase):

@@ -61,7 +61,18 @@ std::string Rect(const RECT& r) {
 void Emit(const std::string& line) {
     std::string s = line + "\n";
     DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), s.data(), static_cast<DWORD>(s.size()), &written,
+    if (!WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), s.data(), static_cast<DWORD>(s.size()),
+                   &written, nullptr) ||
+        written != s.size()) {
+        Say("standard output refused a line (error " + Num(GetLastError()) + ")");
+        ExitProcess(3);
+    }
+}
+
+void Say(const std::string& why) {
+    const std::string s = "probe: " + why + "\n";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), s.data(), static_cast<DWORD>(s.size()), &written,
               nullptr);
 }
 
@@ -72,5 +83,6 @@ int Fail(const std::string& why) {
                                                         static_cast<int>(why.size()), wide.data(),
                                                         static_cast<int>(wide.size()))));
     Emit("{\"error\":" + Quote(wide) + ",\"code\":" + Num(code) + "}");
+    Say(why + " (error " + Num(code) + ")");
     return 2;
 }

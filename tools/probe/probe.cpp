@@ -6,7 +6,9 @@
 #include "platform/win32/system_dll.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -67,6 +69,19 @@ int Serve() {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // A crash and an uncaught exception say so too; only an ending from outside (TerminateProcess,
+    // the Wine server going away) leaves the probe without a word.
+    SetUnhandledExceptionFilter([](EXCEPTION_POINTERS* e) -> LONG {
+        char why[96];
+        std::snprintf(why, sizeof why, "crashed: exception 0x%08lX at %p",
+                      e->ExceptionRecord->ExceptionCode, e->ExceptionRecord->ExceptionAddress);
+        Say(why);
+        return EXCEPTION_EXECUTE_HANDLER;
+    });
+    std::set_terminate([] {
+        Say("ended by an uncaught C++ exception");
+        std::abort();
+    });
     DeclareDpiAwareness();
     if (argc >= 3 && std::wstring(argv[1]) == L"--desktop") {
         if (const int failed = JoinDesktop(argv[2]))
