@@ -68,6 +68,7 @@ class Show(h.GermTestCase):
 
         for i, text in enumerate(h.YES_FINALE):
             box = prog.wait_box(text, timeout=60)
+            prog.watch.wait_seen(box, text)  # its time line is read afterwards
             windows = {w["hwnd"]: w for w in prog.windows()}
             cover = h.dialog_of(windows.values())
             self.assert_finale_box(box)
@@ -139,6 +140,7 @@ class Show(h.GermTestCase):
 
         for text in h.NO_FINALE:
             box = prog.wait_box(text, timeout=60)
+            prog.watch.wait_seen(box, text)  # its time line is read afterwards
             self.assert_finale_box(box)
             self.assertEqual([w["hwnd"] for w in prog.visible()], [box["hwnd"]],
                              "the box stands alone, the dialog hidden")
