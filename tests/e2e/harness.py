@@ -4,11 +4,9 @@ the program under test, run in a sandbox of its own, and the test case the suite
 Windows are read through probe.exe (JSON lines); input is real input where the scenario is about
 the user's hand, and posted messages where only an answer is needed. Waits poll with generous
 timeouts; no test asserts how fast anything happens. The suites reach the whole harness through
-this module (`import harness as h`); it is made of:
-- oracle.py: what the program must say, written out by hand, and the Windows values;
-- driver.py: the probe, the two sides (Wine in Xvfb, or Windows), input, pixels and waits;
-- windows.py: the program's windows as the probe reports them;
-- logfile.py: the activity log and its stamps.
+this module (`import harness as h`), which gathers oracle.py (what the program must say, and the
+Windows values), driver.py (the probe, the two sides, input, pixels, waits), windows.py (the
+program's windows as the probe reports them) and logfile.py (the log and its stamps).
 
 GERM_WINDOWS_BUILD names the folder holding Germcatcher.exe and probe.exe (default
 build/windows). GERM_E2E_SHOTS names a folder for a screenshot of every failed test.
@@ -26,14 +24,11 @@ import time
 import unittest
 from pathlib import Path
 
+# Everything the modules define, for this module's own use and for the suites'.
 from driver import *  # noqa: F401,F403
-from driver import EXE, PROBE, SIDE, ProbeRun, click, probe, wait_for, winpath
 from logfile import *  # noqa: F401,F403
-from logfile import assert_stamps_between, parse_log
 from oracle import *  # noqa: F401,F403
-from oracle import FINALE_TEXTS, IDOK, QUESTION
 from windows import *  # noqa: F401,F403
-from windows import bar_of, box_text, button_centre, dialog_of, is_box, is_dialog, label_of
 
 class Sandbox:
     """A private folder holding a copy of the program, so each run has its own log."""
@@ -248,6 +243,15 @@ class Watch(ProbeRun):
         return out
 
 
+def together(*calls):
+    """Runs the calls each in a thread of its own, all at once, and waits for them."""
+    threads = [threading.Thread(target=call) for call in calls]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+
+
 def launch_together(tc, exe, count):
     """Starts `count` copies of exe as nearly at once as the launcher allows."""
     progs = [None] * count
@@ -257,11 +261,7 @@ def launch_together(tc, exe, count):
         gate.wait()
         progs[i] = Program(exe)
 
-    threads = [threading.Thread(target=start, args=(i,)) for i in range(count)]
-    for t in threads:
-        t.start()
-    for t in threads:
-        t.join()
+    together(*(functools.partial(start, i) for i in range(count)))
     for p in progs:
         tc.assertIsNotNone(p, "every copy started")
         tc.addCleanup(p.kill)

@@ -13,22 +13,20 @@ class Guard(h.GermTestCase):
         prog = self.start(h.IDNO)
         return prog, prog.wait_dialog(h.SEARCHING)
 
-    def expect_paused_box(self, prog, text, buttons, answer=h.IDOK):
-        """The box comes up without icon, the bar stands still under it, and after the answer
-        the show goes on (unless the answer ends it)."""
+    def expect_paused_box(self, prog, text, buttons=(h.IDOK,), answer=h.IDOK, goes_on=None):
+        """The box comes up without icon, the bar stands still under it, and after the answer the
+        show goes on, the dialog open, when `goes_on` says after what it must."""
         box = prog.wait_box(text)
-        self.assertEqual(box["text"], h.CAPTION)
-        self.assertEqual(h.box_buttons(box), buttons)
-        self.assertFalse(h.box_has_icon(box))
+        self.assertEqual((box["text"], h.box_buttons(box), h.box_has_icon(box)),
+                         (h.CAPTION, list(buttons), False))
         # A second is eight of the show's ticks: a show that runs on under the box moves the bar.
         held = prog.bar_position()
         h.hold_for(1, lambda: prog.bar_position() == held, "the bar stands still while the box "
                    "is up")
         prog.answer(box, answer, real_click=True)
-
-    def expect_show_goes_on(self, prog, what):
-        self.assertTrue(prog.dialog()["visible"], f"the dialog is still open after {what}")
-        self.assert_bar_advances(prog, f"after {what}")
+        if goes_on:
+            self.assertTrue(prog.dialog()["visible"], f"the dialog is still open after {goes_on}")
+            self.assert_bar_advances(prog, f"after {goes_on}")
 
     # Each scenario drives the No path, whose show lasts about 8.2 s from the dialog's appearance
     # to its finale; a box pauses the show, so only the steps outside boxes spend it. Each budget
@@ -41,17 +39,14 @@ class Guard(h.GermTestCase):
         prog, dlg = self.start_show()
 
         h.click_close_box(dlg)
-        self.expect_paused_box(prog, h.BUSY, [h.IDOK])
-        self.expect_show_goes_on(prog, "the close box")
+        self.expect_paused_box(prog, h.BUSY, goes_on="the close box")
 
         h.click(*h.centre(h.label_of(dlg)["rect"]))  # focus the dialog for the keyboard
         prog.key("alt+F4")
-        self.expect_paused_box(prog, h.BUSY, [h.IDOK])
-        self.expect_show_goes_on(prog, "Alt+F4")
+        self.expect_paused_box(prog, h.BUSY, goes_on="Alt+F4")
 
         h.probe("close", dlg["hwnd"])
-        self.expect_paused_box(prog, h.BUSY, [h.IDOK])
-        self.expect_show_goes_on(prog, "WM_CLOSE")
+        self.expect_paused_box(prog, h.BUSY, goes_on="WM_CLOSE")
         self.assert_log(prog, ["start", "no"])
 
     # Budget: the system menu's opening, a click, the start of a sign-out (a process of its own,
@@ -64,20 +59,19 @@ class Guard(h.GermTestCase):
         prog.key("alt+space")
         prog.wait_window(lambda w: w["class"] == h.MENU_CLASS, "the system menu")
         prog.key("c")
-        self.expect_paused_box(prog, h.BUSY, [h.IDOK])
-        self.expect_show_goes_on(prog, "Close on the system menu")
+        self.expect_paused_box(prog, h.BUSY, goes_on="Close on the system menu")
 
         h.click(*h.centre(h.child(dlg, "Button", h.CANCEL_CAPTION)["rect"]))
-        self.expect_paused_box(prog, h.CANCEL_TEXT, [h.IDOK])
-        self.expect_show_goes_on(prog, "Cancel")
+        self.expect_paused_box(prog, h.CANCEL_TEXT, goes_on="Cancel")
 
         # Logging off asks the window too; the refusal keeps the program running.
         session = h.SIDE.end_session(prog.pid)
         self.addCleanup(lambda: session.poll() is None and session.kill())
-        self.expect_paused_box(prog, h.BUSY, [h.IDOK])
+        self.expect_paused_box(prog, h.BUSY)
         session.wait(30)
-        self.expect_show_goes_on(prog, "the end of the session")
-        self.assertEqual(prog.dialog()["text"], h.CAPTION)
+        dlg = prog.dialog()
+        self.assertEqual((dlg["text"], dlg["visible"]), (h.CAPTION, True), "the dialog stays")
+        self.assert_bar_advances(prog, "after the end of the session")
         self.assert_log(prog, ["start", "no"])
 
     def on_cancel(self, prog, dlg, what):
@@ -106,7 +100,7 @@ class Guard(h.GermTestCase):
         h.click(*h.centre(h.label_of(dlg)["rect"]))
         for key in ("space", "Return"):
             prog.key(key)
-            self.expect_paused_box(prog, h.CANCEL_TEXT, [h.IDOK])
+            self.expect_paused_box(prog, h.CANCEL_TEXT)
             self.on_cancel(prog, dlg, f"after the box that {key} brought")
         # Nothing stopped the show: it plays to its end.
         self.press(prog, h.NO_FINALE[0])
@@ -120,17 +114,16 @@ class Guard(h.GermTestCase):
         # clicks, so they come after the gestures.
         h.gesture(dlg, button=1)
         h.click_close_box(dlg)
-        self.expect_paused_box(prog, h.BUSY, [h.IDOK])
+        self.expect_paused_box(prog, h.BUSY)
         h.gesture(dlg)
         h.gesture(dlg)
         h.click_close_box(dlg)
-        self.expect_paused_box(prog, h.BUSY, [h.IDOK])
+        self.expect_paused_box(prog, h.BUSY)
 
         # Unlocked: the close box asks; Yes stays, No leaves.
         h.gesture(dlg)
         h.click_close_box(dlg)
-        self.expect_paused_box(prog, h.BUSY, [h.IDYES, h.IDNO], answer=h.IDYES)
-        self.expect_show_goes_on(prog, "answering Yes")
+        self.expect_paused_box(prog, h.BUSY, [h.IDYES, h.IDNO], h.IDYES, "answering Yes")
 
         h.probe("close", dlg["hwnd"])
         self.expect_paused_box(prog, h.BUSY, [h.IDYES, h.IDNO], answer=h.IDNO)

@@ -36,15 +36,13 @@ class ProbeReadsAndAnswersBoxes(h.GermTestCase):
 
     def test_yes_no_box_read_and_answered_by_a_real_click(self):
         proc, box = self.open_box(h.QUESTION, 0x34)
-        self.assertEqual(box["text"], h.CAPTION)
-        self.assertEqual(h.box_buttons(box), [h.IDYES, h.IDNO])
-        self.assertTrue(h.box_has_icon(box))
+        self.assertEqual((box["text"], h.box_buttons(box), h.box_has_icon(box)),
+                         (h.CAPTION, [h.IDYES, h.IDNO], True))
         self.assertEqual(self.answer(proc, box, h.IDNO, True), '{"result":7}')
 
     def test_ok_box_without_icon_answered_by_a_posted_press(self):
         proc, box = self.open_box(h.BUSY, 0)
-        self.assertEqual(h.box_buttons(box), [h.IDOK])
-        self.assertFalse(h.box_has_icon(box))
+        self.assertEqual((h.box_buttons(box), h.box_has_icon(box)), ([h.IDOK], False))
         self.assertEqual(self.answer(proc, box, h.IDOK, False), '{"result":1}')
 
     def test_a_probe_that_fails_says_why_with_its_own_exit_code(self):

@@ -3,8 +3,8 @@ automation and each run to the end of its finale, three rounds over: the shared 
 two whole entries per copy, none torn or interleaved, and what was there before stays as it was."""
 
 import datetime
+import functools
 import sys
-import threading
 import time
 from pathlib import Path
 
@@ -44,12 +44,8 @@ class Concurrency(h.GermTestCase):
                 # A box that has only just come up may miss a press: it is pressed again at the
                 # next poll while it is still there.
                 presses.append((w["hwnd"], ident))
-            threads = [threading.Thread(target=h.probe, args=("press", hwnd, ident))
-                       for hwnd, ident in presses]
-            for t in threads:
-                t.start()
-            for t in threads:
-                t.join()
+            h.together(*(functools.partial(h.probe, "press", hwnd, ident)
+                         for hwnd, ident in presses))
             time.sleep(0.1)
         return shown
 

@@ -58,15 +58,13 @@ class Paths(h.GermTestCase):
         self.assert_log(prog, ["start", h.KIND[answer]])
         self.assert_only_exe_and_log(sb)  # beside the executable and nowhere else
 
-    def test_folders_with_0x5c_trail_bytes(self):
-        sb = self.sandbox(name="能力.exe", subdir="表示/ソフト/能")
-        self.assertEqual(sb.log.name, "能力.txt")
-        self.run_in(sb)
-
-    def test_dotted_double_byte_folder_and_no_extension(self):
-        sb = self.sandbox(name="ソ能", subdir="表.ソフト")
-        self.assertEqual(sb.log.name, "ソ能.txt")
-        self.run_in(sb)
+    def test_folders_with_0x5c_trail_bytes_a_dotted_one_and_no_extension(self):
+        for name, subdir, log in (("能力.exe", "表示/ソフト/能", "能力.txt"),
+                                  ("ソ能", "表.ソフト", "ソ能.txt")):
+            with self.subTest(subdir):
+                sb = self.sandbox(name=name, subdir=subdir)
+                self.assertEqual(sb.log.name, log)
+                self.run_in(sb)
 
     def test_installation_path_longer_than_260_characters(self):
         sb = self.sandbox(subdir="/".join(f"長い名前のフォルダ{i}" + "x" * 50 for i in range(4)))

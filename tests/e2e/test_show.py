@@ -18,10 +18,20 @@ VERDICT_WAIT_MS = 2000
 class Show(h.GermTestCase):
     # Budget: none spent. The scenarios only wait for the finale's boxes, which come when the
     # show brings them, and read the rest from the watcher's time line afterwards.
-    def assert_finale_box(self, box):
-        self.assertEqual(box["text"], h.CAPTION)
-        self.assertEqual(h.box_buttons(box), [h.IDOK])
-        self.assertFalse(h.box_has_icon(box))
+    def play_finale(self, prog, answer, check):
+        """Each finale box, once the watcher has seen it (its time line is read afterwards), is
+        an OK box captioned with the program's name and passes check(i, box); then the program
+        ends with 0 and its log holds the run."""
+        for i, text in enumerate(h.FINALE[answer]):
+            box = prog.wait_box(text, timeout=60)
+            prog.watch.wait_seen(box, text)
+            self.assertEqual((box["text"], h.box_buttons(box), h.box_has_icon(box)),
+                             (h.CAPTION, [h.IDOK], False))
+            check(i, box)
+            prog.answer(box, h.IDOK, real_click=True)
+        self.assertEqual(prog.wait_exit(), 0)
+        self.assert_log(prog, ["start", h.KIND[answer]])
+        prog.watch.wait_end()
 
     def assert_phase(self, samples, status, maximum):
         """The bar of one phase starts empty, only moves forward and gets (nearly) full."""
@@ -66,12 +76,8 @@ class Show(h.GermTestCase):
     def test_yes_path_ends_on_the_blue_cover(self):
         prog = self.start(h.IDYES, watch=True, real_click=True)
 
-        for i, text in enumerate(h.YES_FINALE):
-            box = prog.wait_box(text, timeout=60)
-            prog.watch.wait_seen(box, text)  # its time line is read afterwards
-            windows = {w["hwnd"]: w for w in prog.windows()}
-            cover = h.dialog_of(windows.values())
-            self.assert_finale_box(box)
+        def check(i, box):
+            cover = h.dialog_of(prog.windows())
             self.assertTrue(cover["visible"], "the cover stays up")
             self.assertEqual(cover["rect"], SCREEN)
             self.assertFalse(
@@ -87,11 +93,8 @@ class Show(h.GermTestCase):
                 self.assertEqual(h.probe("dpichanged", cover["hwnd"], 192, *SCREEN),
                                  [{"sent": True}])
                 self.assertEqual(prog.dialog()["rect"], SCREEN, "the cover after the change")
-            prog.answer(box, h.IDOK, real_click=True)
 
-        self.assertEqual(prog.wait_exit(), 0)
-        self.assert_log(prog, ["start", "yes"])
-        prog.watch.wait_end()
+        self.play_finale(prog, h.IDYES, check)
         self.assert_phase(prog.watch.bar_samples(), h.ERASING, 50)
         events, first_up, second_up = self.assert_pace(prog.watch, h.YES_FINALE, "Yes")
         # While the first box is up the cover lies below it; in the wait that follows the
@@ -137,18 +140,8 @@ class Show(h.GermTestCase):
 
     def test_no_path_sends_mail_and_ends_with_boxes_alone(self):
         prog = self.start(h.IDNO, watch=True, real_click=True)
-
-        for text in h.NO_FINALE:
-            box = prog.wait_box(text, timeout=60)
-            prog.watch.wait_seen(box, text)  # its time line is read afterwards
-            self.assert_finale_box(box)
-            self.assertEqual([w["hwnd"] for w in prog.visible()], [box["hwnd"]],
-                             "the box stands alone, the dialog hidden")
-            prog.answer(box, h.IDOK, real_click=True)
-
-        self.assertEqual(prog.wait_exit(), 0)
-        self.assert_log(prog, ["start", "no"])
-        prog.watch.wait_end()
+        self.play_finale(prog, h.IDNO, lambda i, box: self.assertEqual(
+            [w["hwnd"] for w in prog.visible()], [box["hwnd"]], "the box stands alone"))
         samples = prog.watch.bar_samples()
         searching = self.assert_phase(samples, h.SEARCHING, 16)
         self.assertEqual(searching[-1], 16, "the full bar stays while the program waits")
