@@ -4,7 +4,7 @@ MAKEFLAGS += --no-print-directory
 WIN := build/windows
 RUN_PREFIX := $(CURDIR)/build/wine-prefix
 
-.PHONY: setup build build-windows build-host build-asan run test test-in soak dist test-kit bench demo fuzz format clean
+.PHONY: setup build build-windows build-host build-asan run test test-in soak dist test-kit bench mutate demo fuzz format clean
 
 setup:
 	@tools/setup.sh
@@ -64,6 +64,13 @@ test-kit: build-windows
 
 bench: build
 	@bench/run.sh
+
+# How many one-line faults in the portable layers the unit tests catch, on a fixed, seeded sample
+# of mutants built in build/mutate: make mutate [N=200] [SEED=1] [FILES='src/log src/show/show.cpp']
+# [BASE=commit]. The sample's size is its own, not soak's N. Not part of make test.
+mutate: setup
+	@tools/mutate.py $(if $(filter command line environment,$(origin N)),--n '$(N)') \
+		$(if $(SEED),--seed '$(SEED)') $(if $(FILES),--files '$(FILES)') $(if $(BASE),--base '$(BASE)')
 
 demo: build
 	@tools/demo.sh
