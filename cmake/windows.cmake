@@ -65,6 +65,7 @@ add_custom_target(germ_icon DEPENDS ${GERM_RES_DIR}/germcatcher.ico)
 
 add_executable(Germcatcher WIN32
     ${CMAKE_SOURCE_DIR}/src/app/win32/main.cpp
+    ${CMAKE_SOURCE_DIR}/src/app/win32/runtime.cpp
     ${CMAKE_SOURCE_DIR}/src/app/win32/germcatcher.rc
     ${GERM_RES_DIR}/germcatcher.ico)
 target_link_libraries(Germcatcher PRIVATE germ_core)
