@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <exception>
 #include <new>
+#include <string>
 #include <typeinfo>
 
 // The standard library's helpers that throw its errors. libstdc++ keeps all of them in one
@@ -117,3 +118,13 @@ void __throw_out_of_range_fmt(const char* format, ...) {
 }
 
 } // namespace std
+
+// GCC 14's library instantiates std::string's and std::wstring's rarely taken path of replace()
+// (source and target overlap) for C++20 too, and the headers defer to it: each brought the whole
+// instantiation of its string (some 30 KB together). Instantiated here from the same headers.
+#if _GLIBCXX_RELEASE >= 14
+template void std::string::_M_replace_cold(char*, size_type, const char*, const size_type,
+                                           const size_type);
+template void std::wstring::_M_replace_cold(wchar_t*, size_type, const wchar_t*, const size_type,
+                                            const size_type);
+#endif
