@@ -11,8 +11,9 @@
 // archive member, and the logic and runtime errors it throws hold the reference-counted string
 // of the old ABI: with them come that string's whole instantiation, random_device and, with
 // GCC 14, system_error (about 40 KB). These throw the same errors with the same what(): the
-// allocation and cast errors as themselves, the others as one type of ours, which nothing in
-// the program tells apart, as every handler catches std::exception at most and reports what().
+// allocation and cast errors as themselves, the others as one type of ours. Nothing in the
+// program tells them apart, as every handler catches std::exception at most and reports what();
+// a handler for std::out_of_range, say, would not see them.
 namespace {
 
 class LibraryError : public std::exception {
@@ -30,7 +31,8 @@ public:
     }
 
 private:
-    // As long as the library's own room for its messages.
+    // The library's messages are short (under 120 characters, formatted ones too); a longer one
+    // would be cut short here.
     char text_[512] = {};
     std::size_t length_ = 0;
 };
