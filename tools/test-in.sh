@@ -104,10 +104,12 @@ INSIDE
 status=$?
 set -e
 elapsed=$(($(date +%s) - started))
-# CTest's summaries (the sanitizer run's, then the whole run's) and the tests that failed; what
-# any other goal printed last.
+# For make test, CTest's summaries (the sanitizer run's, then the whole run's) and the tests that
+# failed; for make bench, its figures; for any other goal, what it printed last.
 if [ "$goal" = test ]; then
     grep -E "tests passed|tests failed|^[[:space:]]+[0-9]+ - .*\(" "$log" | tail -n 40 || tail -n 20 "$log"
+elif [ "$goal" = bench ] && grep -q '^bench: ' "$log"; then
+    sed -n '/^bench: /,$p' "$log"
 else
     tail -n 30 "$log"
 fi
