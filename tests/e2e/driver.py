@@ -14,6 +14,7 @@ import contextlib
 import json
 import os
 import queue
+import re
 import struct
 import subprocess
 import sys
@@ -188,22 +189,12 @@ def xdo(*args):
 
 
 def read_ppm(data):
-    """(width, height, RGB bytes) of a binary PPM."""
-    fields, pos = [], 0
-    while len(fields) < 4:  # magic, width, height, maxval
-        while data[pos : pos + 1].isspace():
-            pos += 1
-        if data[pos : pos + 1] == b"#":
-            pos = data.index(b"\n", pos)
-            continue
-        end = pos
-        while not data[end : end + 1].isspace():
-            end += 1
-        fields.append(data[pos:end])
-        pos = end
-    if fields[0] != b"P6" or fields[3] != b"255":
-        raise AssertionError(f"unexpected screenshot format {fields!r}")
-    return int(fields[1]), int(fields[2]), data[pos + 1 :]
+    """(width, height, RGB bytes) of a binary PPM, its header's comments passed over."""
+    gap = rb"(?:\s|#[^\n]*\n)+"
+    m = re.match(rb"P6" + gap + rb"(\d+)" + gap + rb"(\d+)" + gap + rb"255\s", data)
+    if not m:
+        raise AssertionError(f"unexpected screenshot format {data[:32]!r}")
+    return int(m[1]), int(m[2]), data[m.end():]
 
 
 def read_bmp(data):

@@ -327,15 +327,12 @@ class GermTestCase(unittest.TestCase):
         watcher has seen it (prog.question)."""
         sb = sb or self.sandbox()
         prog = self.launch(sb.exe, showcmd, **kwargs)
-        prog.sandbox, prog.watch = sb, self.watch(prog) if watch else None
+        prog.sandbox, prog.watch = sb, Watch(prog.pid, desktop=prog.desktop) if watch else None
+        if watch:
+            self.addCleanup(prog.watch.stop)
         if answer is not None:
             prog.question = self.answer_question(prog, answer, real_click, prog.watch)
         return prog
-
-    def watch(self, prog, ms=10):
-        w = Watch(prog.pid, ms, prog.desktop)
-        self.addCleanup(w.stop)
-        return w
 
     def answer_question(self, prog, answer, real_click=True, watch=None):
         """Waits for the opening question (and for `watch` to have seen it) and answers it;

@@ -101,9 +101,8 @@ class Opening(h.GermTestCase):
         prog = self.start(watch=True)
         box = prog.wait_box(h.QUESTION, timeout=60)
         self.assertEqual([w["hwnd"] for w in prog.visible()], [box["hwnd"]], "the box stands alone")
-        self.assertEqual(box["text"], h.CAPTION)
-        self.assertEqual(h.box_buttons(box), [h.IDYES, h.IDNO])
-        self.assertTrue(h.box_has_icon(box), "exclamation icon")
+        self.assertEqual((box["text"], h.box_buttons(box), h.box_has_icon(box)),
+                         (h.CAPTION, [h.IDYES, h.IDNO], True), "with the exclamation icon")
         self.assert_log(prog, ["start"])
 
         prog.watch.wait_seen(box, "the question")

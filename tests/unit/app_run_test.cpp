@@ -44,7 +44,7 @@ TEST_F(Entry, RunsTheWholeShowAndCanRunAgain) {
 }
 
 TEST_F(Entry, StartedMinimisedTheShowWaitsUntilRestored) {
-    h.SetStartupShowCommand(forms::kShowMinNoActive);
+    h.SetStartupShowCommand(7); // SW_SHOWMINNOACTIVE
     AnswerQuestion(forms::IDNO_);
     // Restored after 5 s; until then both entries are written, and nothing else happened.
     h.At(5000, [&] {
@@ -54,6 +54,7 @@ TEST_F(Entry, StartedMinimisedTheShowWaitsUntilRestored) {
         EXPECT_TRUE(Form1->ShowPending());
         EXPECT_EQ(Form1->Label1->Caption(), "");
         h.RestoreApplication();
+        EXPECT_FALSE(Form1->ShowPending());
     });
     EXPECT_EQ(RunApplication(), 0);
     ASSERT_FALSE(h.Ticks().empty());

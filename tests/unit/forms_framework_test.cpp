@@ -49,10 +49,13 @@ TEST_F(TimerFixture, EnablingStartsAFreshIntervalAndRepeatingTheValueDoesNothing
     EXPECT_EQ(ticks, 3);
     h.RunFor(1);
     EXPECT_EQ(ticks, 4);
+    timer.SetInterval(50); // 1525: a new interval restarts it too
+    h.RunFor(50);
+    EXPECT_EQ(ticks, 5);
 
     timer.SetEnabled(false);
     h.RunFor(1000);
-    EXPECT_EQ(ticks, 4);
+    EXPECT_EQ(ticks, 5);
     EXPECT_FALSE(h.TimerArmed(timer));
 }
 
@@ -200,6 +203,8 @@ TEST_F(Dialog, FocusGoesToTheFirstVisibleTabStopInTabOrderElseToTheForm) {
 // more layout and move; one delivered during that second move is laid out where the window is.
 TEST_F(Dialog, AChangeDuringTheMoveIsFollowedOnceAndNoMore) {
     EXPECT_EQ(label->Width(), 32); // a label's width follows its text
+    auto* late = new forms::TButton(&form);
+    late->SetBounds(1, 2, 3, 4);
     whileMoving = [this] {
         if (moves.size() < 3)
             form.ResolutionChanged(moves.size() == 1 ? 192 : 120, 50, 60);
@@ -209,6 +214,7 @@ TEST_F(Dialog, AChangeDuringTheMoveIsFollowedOnceAndNoMore) {
     EXPECT_EQ(form.PixelsPerInch(), 120);
     EXPECT_EQ(h.Record(form).appliedDpi, 120);
     EXPECT_EQ(Of(&form), (Bounds{50, 60, 406, 225}));
+    EXPECT_EQ(Of(late), (Bounds{1, 2, 3, 4})); // placed after the design: not the rule's
     EXPECT_EQ(Of(button), (Bounds{10, 50, 100, 30}));
     EXPECT_EQ(label->Width(), 40); // measured again in the new font
 
@@ -251,6 +257,8 @@ TEST_F(Dialog, ResolutionsOfZeroAndOneLeaveTheLayoutAsDesigned) {
     other.ScaleForScreen(0, 16);
     other.ScaleForScreen(96, 0);
     EXPECT_FALSE(other.LayoutAt(96));
+    other.ScaleForScreen(1, 1); // the least design that shapes a form
+    EXPECT_TRUE(other.LayoutAt(1));
 }
 
 } // namespace

@@ -68,7 +68,7 @@ const StampCase kStamps[] = {
     {{}, At(2007, 3, 4, 13, 5, 6), "3/4/07 1:05:06 pm"},
     {{"m/d/yy"}, At(2007, 3, 4, 0, 0, 0), "3/4/07"},
     {{"ddd, MMM d, yyyy"}, At(2025, 1, 2, 0, 0, 0), "Thu, Jan 2, 2025"},
-    {{"dddd d MMMM y"}, At(2005, 12, 31, 0, 0, 0), "Thursday 31 December 5"},
+    {{"dddd d MMMM y yyy"}, At(2005, 12, 31, 0, 0, 0), "Thursday 31 December 5 2005"},
     {{"gg yyyy'年'M'月'd'日'"}, At(2025, 1, 2, 0, 0, 0), "2025年1月2日"},
     // '' is one quote, inside quoted text or out; an open quote runs to the end.
     {{"'d/M' d/M ''yy 'it''s'"}, At(2025, 1, 2, 0, 0, 0), "d/M 2/1 '25 it's"},

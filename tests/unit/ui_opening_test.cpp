@@ -87,6 +87,11 @@ TEST_F(Window, IsACentredAlwaysOnTopDialogOfTheDesignedClientSize) {
     EXPECT_EQ(Form1->Left(), (1600 - Form1->Width()) / 2);
     EXPECT_EQ(Form1->Top(), (900 - Form1->Height()) / 2);
     EXPECT_EQ(Form1->btnCancel->Caption(), texts::kCancelCaption);
+    // Windows' button face and window text colours (COLOR_BTNFACE, COLOR_WINDOWTEXT).
+    EXPECT_EQ((std::array{Form1->Color(), Form1->Font().color}),
+              (std::array{0xFF00000Fu, 0xFF000008u}));
+    EXPECT_EQ(Form1->TabOrdered(), (std::vector<forms::TControl*>{
+                                       Form1->ProgressBar1, Form1->btnCancel, Form1->Label1}));
 
     // Centred at the first show only: moved, hidden and shown again, it keeps its place.
     Form1->SetBounds(5, 6, Form1->Width(), Form1->Height());
@@ -108,7 +113,7 @@ TEST_F(Window, IsACentredAlwaysOnTopDialogOfTheDesignedClientSize) {
 // Started maximised, the window reaches FormShow maximised, and FormShow restores it before it
 // appears.
 TEST_F(Window, AMaximisedStartIsRestoredByFormShow) {
-    h.SetStartupShowCommand(forms::kShowMaximized);
+    h.SetStartupShowCommand(3); // SW_SHOWMAXIMIZED
     h.SetLoopLimit(0);
     Build(forms::IDYES_);
     std::vector<TWindowState> seen;
@@ -125,20 +130,22 @@ TEST_F(Window, AMaximisedStartIsRestoredByFormShow) {
 // At the design resolution nothing is scaled, whatever the font measures.
 TEST_F(Window, ScalesWithTheMeasuredTextHeightOnlyWhenTheResolutionDiffers) {
     // The font's height; the client size; the bar's and the button's left, top, width and
-    // height; the label's top and height.
+    // height; the label's left, top and height.
     for (const auto& [ppi, measured, font, layout] :
-         {std::tuple{144, 24, 24, std::array{444, 192, 12, 96, 422, 26, 156, 144, 134, 38, 24, 24}},
-          std::tuple{96, 20, 16, std::array{296, 128, 8, 64, 281, 17, 104, 96, 89, 25, 16, 16}}}) {
+         {std::tuple{144, 24, 24,
+                     std::array{444, 192, 12, 96, 422, 26, 156, 144, 134, 38, 12, 24, 24}},
+          std::tuple{96, 20, 16,
+                     std::array{296, 128, 8, 64, 281, 17, 104, 96, 89, 25, 8, 16, 16}}}) {
         h.SetPixelsPerInch(ppi);
         h.SetMeasuredTextHeight(measured);
         Build(forms::IDNO_);
         const forms::TControl *bar = Form1->ProgressBar1, *button = Form1->btnCancel;
         EXPECT_EQ(Form1->Font().height, font);
-        EXPECT_EQ(
-            (std::array{Form1->ClientWidth(), Form1->ClientHeight(), bar->Left(), bar->Top(),
-                        bar->Width(), bar->Height(), button->Left(), button->Top(), button->Width(),
-                        button->Height(), Form1->Label1->Top(), Form1->Label1->Height()}),
-            layout);
+        EXPECT_EQ((std::array{Form1->ClientWidth(), Form1->ClientHeight(), bar->Left(), bar->Top(),
+                              bar->Width(), bar->Height(), button->Left(), button->Top(),
+                              button->Width(), button->Height(), Form1->Label1->Left(),
+                              Form1->Label1->Top(), Form1->Label1->Height()}),
+                  layout);
         app.reset();
     }
 }

@@ -29,9 +29,7 @@ public:
 private:
     static LRESULT CALLBACK Hook(int code, WPARAM wp, LPARAM lp) {
         if (code == HCBT_CREATEWND) {
-            wchar_t cls[64] = {};
-            GetClassNameW(reinterpret_cast<HWND>(wp), cls, 64);
-            if (refused_ == cls) {
+            if (refused_ == formstest::ClassOf(reinterpret_cast<HWND>(wp))) {
                 ++refusals_;
                 return 1; // the creation fails
             }

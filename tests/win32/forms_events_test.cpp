@@ -65,8 +65,7 @@ TEST_F(FormsEvents, ButtonClickReachesOnClickAndDialogKeysDoNot) {
 }
 
 TEST_F(FormsEvents, FocusLandsOnTheFirstTabStopAndTheLoopGivesTheDialogKeys) {
-    TTestForm* form = NewForm();
-    form->SetClientSize(296, 128);
+    TTestForm* form = NewForm(296, 128);
     // Placed in another order than the tab order; the bar takes no focus.
     auto* second = new TButton(form);
     auto* first = new TButton(form);
@@ -202,13 +201,8 @@ TEST_F(FormsEvents, CloseRequestsToEveryWindowLeaveTheTimersRunning) {
     timer->SetInterval(20);
     timer->SetOnTimer([&](TObject*) {
         if (++ticks == 1) {
-            EnumThreadWindows(
-                GetCurrentThreadId(),
-                [](HWND window, LPARAM) -> BOOL {
-                    PostMessageW(window, WM_CLOSE, 0, 0);
-                    return TRUE;
-                },
-                0);
+            for (HWND window : ThreadWindows(GetCurrentThreadId()))
+                PostMessageW(window, WM_CLOSE, 0, 0);
         } else if (ticks == 10) {
             form->OnCloseQuery = nullptr;
             form->Close();

@@ -31,22 +31,10 @@ std::vector<HWND> ChildrenInZOrder(HWND parent) {
 
 // Windows of `className` on `thread`.
 int CountWindows(DWORD thread, const wchar_t* className) {
-    struct Count {
-        const wchar_t* cls;
-        int n = 0;
-    } count{className};
-    EnumThreadWindows(
-        thread,
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* c = reinterpret_cast<Count*>(param);
-            wchar_t cls[64] = {};
-            GetClassNameW(window, cls, 64);
-            if (std::wstring(cls) == c->cls)
-                ++c->n;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&count));
-    return count.n;
+    int count = 0;
+    for (HWND window : ThreadWindows(thread))
+        count += ClassOf(window) == className;
+    return count;
 }
 
 TEST_F(FormsHandles, EveryValueStoredBeforeTheFirstNeedIsAppliedWhenTheWindowsAreMade) {

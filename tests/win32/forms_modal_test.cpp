@@ -21,8 +21,7 @@ bool Topmost(HWND window) {
 
 TEST_F(FormsModal, BoxDisablesTheProgramAndLiesAboveItsTopmostWindowsUntilItCloses) {
     auto [form, bar, button, label] = NewDialog();
-    auto* other = new TTestForm(app.get());
-    other->SetClientSize(100, 50);
+    auto* other = NewForm(100, 50);
     other->Show();
     form->Show();
     form->SetFocus();
@@ -91,8 +90,7 @@ int WINAPI RecordingMessageBox(HWND owner, LPCWSTR, LPCWSTR, UINT flags) {
 
 TEST_F(FormsModal, TheBoxGetsAnEnabledVisibleOwnerAndEveryOtherWindowIsDisabled) {
     TTestForm* form = NewDialog().form;
-    auto* other = new TTestForm(app.get());
-    other->SetClientSize(100, 50);
+    auto* other = NewForm(100, 50);
     other->Show();
     form->Show();
     form->SetFocus();
@@ -219,8 +217,7 @@ TEST_F(FormsModal, BoxWithoutAnActiveWindowHasNoOwnerAndLeavesHiddenWindowsHidde
 }
 
 TEST_F(FormsModal, HandlerExceptionsAreReportedAndTheLoopGoesOn) {
-    TTestForm* form = NewForm();
-    form->SetClientSize(200, 100);
+    TTestForm* form = NewForm(200, 100);
     auto* button = new TButton(form);
     button->SetBounds(10, 10, 80, 25);
     int clicks = 0;

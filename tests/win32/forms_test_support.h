@@ -44,10 +44,13 @@ protected:
     }
     void TearDown() override { app.reset(); }
 
-    // A form made as the application makes its forms (the first one made is the main form).
-    TTestForm* NewForm() {
+    // A form made as the application makes its forms (the first one made is the main form), of
+    // that client size when one is given.
+    TTestForm* NewForm(int clientWidth = 0, int clientHeight = 0) {
         TTestForm* form;
         app->CreateForm(form);
+        if (clientWidth)
+            form->SetClientSize(clientWidth, clientHeight);
         return form;
     }
 
@@ -145,6 +148,25 @@ inline int DrawnTextWidth(HWND control, const std::wstring& text) {
     SelectObject(dc, old);
     ReleaseDC(control, dc);
     return size.cx;
+}
+
+inline std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+// The top-level windows of a thread.
+inline std::vector<HWND> ThreadWindows(DWORD thread) {
+    std::vector<HWND> windows;
+    EnumThreadWindows(
+        thread,
+        [](HWND window, LPARAM param) -> BOOL {
+            reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&windows));
+    return windows;
 }
 
 inline std::wstring TextOf(HWND window) {
@@ -272,13 +294,12 @@ private:
         seen.text = TextOf(GetDlgItem(box, 0xFFFF));
         seen.owner = GetWindow(box, GW_OWNER);
         for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-            wchar_t cls[64] = {};
-            GetClassNameW(child, cls, 64);
+            const std::wstring cls = ClassOf(child);
             const LONG style = GetWindowLongW(child, GWL_STYLE);
-            if (_wcsicmp(cls, L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON &&
+            if (_wcsicmp(cls.c_str(), L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON &&
                 SendMessageW(child, STM_GETICON, 0, 0))
                 seen.hasIcon = true;
-            if (_wcsicmp(cls, L"Button") == 0)
+            if (_wcsicmp(cls.c_str(), L"Button") == 0)
                 seen.buttons.push_back(GetDlgCtrlID(child));
         }
         return seen;

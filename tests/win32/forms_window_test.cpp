@@ -157,9 +157,9 @@ SIZE OuterSize(HWND window, LONG width, LONG height, int dpi) {
 // from inside that move gets one more layout and move; one sent from inside that second move is
 // laid out where the window is, never moved to, however often the monitors hand the window back
 // and forth; the icons follow the last. Minimised, a change keeps the place Windows holds for the
-// window to come back to. Once the window is the frameless cover, there is no size to suggest, a change leaves it
-// covering the screen, and a change of the screen is passed on.
-// Wine sends neither WM_DPICHANGED nor WM_DISPLAYCHANGE, so they are sent here.
+// window to come back to. Once the window is the frameless cover, there is no size to suggest, a
+// change leaves it covering the screen, and a change of the screen is passed on. Wine sends neither
+// WM_DPICHANGED nor WM_DISPLAYCHANGE, so they are sent here.
 TEST_F(FormsWindow, MovedToAMonitorAtAnotherScalingIsLaidOutByTheSameRuleInOneMove) {
     auto [form, bar, button, label] = NewDialog();
     form->ScaleForScreen(96, 16);
@@ -275,8 +275,7 @@ TEST_F(FormsWindow, MovedToAMonitorAtAnotherScalingIsLaidOutByTheSameRuleInOneMo
 }
 
 TEST_F(FormsWindow, OnShowRunsBeforeTheWindowIsVisibleAtEveryShow) {
-    TTestForm* form = NewForm();
-    form->SetClientSize(200, 100);
+    TTestForm* form = NewForm(200, 100);
     std::vector<bool> visibleInOnShow;
     form->OnShow = [&](TObject*) { visibleInOnShow.push_back(IsWindowVisible(Hwnd(form))); };
 
@@ -348,8 +347,7 @@ TEST_F(FormsWindow, CoverScreenHasNoFrameCoversTheScreenInBlueAndStaysOnTop) {
 }
 
 TEST_F(FormsWindow, MaximisedRequestIsUndoneByOnShowBeforeTheWindowAppears) {
-    TTestForm* form = NewForm();
-    form->SetClientSize(200, 100);
+    TTestForm* form = NewForm(200, 100);
     form->OnShow = [&](TObject*) { form->SetWindowState(TWindowState::wsNormal); };
     form->SetWindowState(TWindowState::wsMaximized);
     form->Show();
