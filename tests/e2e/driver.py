@@ -128,7 +128,6 @@ class ProbeServer:
         if self._run is not None:
             self._run.proc.stdin.close()
             self._run.stop()
-            self._run = None
 
 
 SERVERS = {None: ProbeServer()}  # one serving probe per desktop, kept while the tests run

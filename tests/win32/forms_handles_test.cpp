@@ -121,7 +121,8 @@ TEST_F(FormsHandles, ControlsPlacedOnAFormOnScreenAppearAtOnceAndFollowItsFont) 
     TTestForm* form = NewDialog().form;
     form->Show();
     auto* label = new TLabel(form);
-    EXPECT_TRUE(label->HandleAllocated());
+    auto* bar = new TProgressBar(form);
+    EXPECT_TRUE(label->HandleAllocated() && bar->HandleAllocated());
     label->SetBounds(8, 16, 0, 16);
     label->SetCaption("x");
     EXPECT_TRUE(IsWindowVisible(Hwnd(label)));

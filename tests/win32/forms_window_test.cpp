@@ -81,9 +81,10 @@ TEST_F(FormsWindow, ControlsShowTheirTextsAndValuesInTheNativeControls) {
     // The label's width follows its text as the form's font measures it.
     EXPECT_GT(label->Width(), 0);
     EXPECT_EQ(label->Width(), DrawnTextWidth(Hwnd(label), Widen(status)));
-    RECT r{};
-    GetWindowRect(Hwnd(label), &r);
+    const RECT r = WindowRect(Hwnd(label));
     EXPECT_EQ(r.right - r.left, label->Width());
+    form->SetCaption("Germcatcher 2"); // on screen already
+    EXPECT_EQ(TextOf(Hwnd(form)), L"Germcatcher 2");
 
     bar->SetMax(50);
     bar->SetPosition(7);
