@@ -97,13 +97,15 @@ TEST_F(TimerFixture, ExceptionsFromHandlersAreReportedAndTheLoopGoesOn) {
 }
 
 TEST(ErrorReport, FullStopOnlyAfterCharactersAboveFullStop) {
-    EXPECT_EQ(forms::ErrorReportText("Access denied"), "Access denied.");
-    EXPECT_EQ(forms::ErrorReportText("Error 5"), "Error 5.");
-    EXPECT_EQ(forms::ErrorReportText("ファイルがありません"), "ファイルがありません.");
-    EXPECT_EQ(forms::ErrorReportText("Done."), "Done.");
-    EXPECT_EQ(forms::ErrorReportText("Stop!"), "Stop!");
-    EXPECT_EQ(forms::ErrorReportText("Trailing "), "Trailing ");
-    EXPECT_EQ(forms::ErrorReportText(""), "");
+    for (const auto& [message, report] :
+         {std::pair<std::string_view, std::string_view>{"Access denied", "Access denied."},
+          {"Error 5", "Error 5."},
+          {"ファイルがありません", "ファイルがありません."},
+          {"Done.", "Done."},
+          {"Stop!", "Stop!"},
+          {"Trailing ", "Trailing "},
+          {"", ""}})
+        EXPECT_EQ(forms::ErrorReportText(message), report);
 }
 
 using Bounds = std::array<int, 4>;

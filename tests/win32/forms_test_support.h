@@ -156,16 +156,12 @@ inline std::wstring ClassOf(HWND window) {
     return name;
 }
 
-// The top-level windows of a thread.
+// The top-level windows of a thread, front to back.
 inline std::vector<HWND> ThreadWindows(DWORD thread) {
     std::vector<HWND> windows;
-    EnumThreadWindows(
-        thread,
-        [](HWND window, LPARAM param) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&windows));
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT))
+        if (GetWindowThreadProcessId(w, nullptr) == thread)
+            windows.push_back(w);
     return windows;
 }
 
